@@ -113,6 +113,19 @@ class Table {
   // Switching on moves to the first row that passes.
   void SetFiltered(bool filtered);
 
+  // Moves to the first row, in file order, whose fields equal the given
+  // values (each compared as AsString gives it, case-sensitive), and returns
+  // true; returns false and leaves the cursor at the end when no row does.
+  // The same row a scan from First() would stop at, but served by a hash
+  // index built once per field set while the table stays open. Ignores the
+  // filter.
+  struct Match {
+    std::string_view field;
+    std::string_view value;
+  };
+  bool Locate(std::span<const Match> matches);
+  bool Locate(std::string_view field, std::string_view value);
+
   // Starts a new, blank row; Post() adds it after the others.
   void Append();
   void Post();
