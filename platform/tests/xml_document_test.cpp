@@ -1,1 +1,472 @@
+#include "platform/xml_document.h"
+
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace tq::xml {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kName[] = "/x/a.xml";
+
+// Re-encodes UTF-8 text (BMP only) as UTF-16LE with a byte-order mark.
+std::string Utf16LeWithBom(std::string_view utf8) {
+  std::string out = "\xFF\xFE";
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    unsigned code = 0;
+    if (c < 0x80) {
+      code = c;
+      i += 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      code = ((c & 0x1Fu) << 6) | (utf8[i + 1] & 0x3F);
+      i += 2;
+    } else {
+      code = ((c & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) |
+             (utf8[i + 2] & 0x3F);
+      i += 3;
+    }
+    out += static_cast<char>(code & 0xFF);
+    out += static_cast<char>(code >> 8);
+  }
+  return out;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)),
+                     std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> Texts(const std::vector<Node>& nodes) {
+  std::vector<std::string> texts;
+  for (const Node& node : nodes) texts.push_back(node.Text());
+  return texts;
+}
+
+// The message of the XmlError `action` raises; fails the test when it
+// raises nothing.
+template <typename Action>
+std::string XmlErrorOf(Action action) {
+  try {
+    action();
+  } catch (const XmlError& error) {
+    return error.what();
+  }
+  ADD_FAILURE() << "no XmlError raised";
+  return std::string();
+}
+
+class XmlDocumentTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    dir_ = fs::temp_directory_path() /
+           ("tq_xml_test_" + std::to_string(random()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, ec);
+    fs::remove_all(dir_, ec);
+  }
+  fs::path dir_;
+};
+
+// --- Round trips -----------------------------------------------------------
+
+TEST_F(XmlDocumentTest, RoundTripKeepsDeclarationAndUntouchedNodes) {
+  struct Case {
+    const char* name;
+    std::string bytes;      // as loaded
+    std::string expected;   // as saved
+    const char* text;       // UTF-8 text of <a>
+    const char* attribute;  // UTF-8 value of a/@x
+  };
+  const std::string body_utf8 =
+      "<SERVICIO>\n  <a x=\"\xC3\xA9\">\xC3\xA9 <![CDATA[<b>]]></a>\n"
+      "\t<!-- c\xC3\xB1 -->\n  <?pi data?>\n</SERVICIO>\n";
+  const std::string utf16 = Utf16LeWithBom(
+      "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + body_utf8);
+  const std::string latin1 =
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+      "<SERVICIO>\n  <a x=\"\xE9\">\xE9 <![CDATA[<b>]]></a>\n"
+      "\t<!-- c\xF1 -->\n  <?pi data?>\n</SERVICIO>\n";
+  const std::string cp1252 =
+      "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n"
+      "<SERVICIO>\n  <a x=\"\x80\">\x80\x93\xE9 <![CDATA[<b>]]></a>\n"
+      "\t<!-- c\xF1 -->\n  <?pi data?>\n</SERVICIO>\n";
+  const std::string utf8 =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body_utf8;
+  const Case cases[] = {
+      {"ISO-8859-1", latin1, latin1, "\xC3\xA9 <b>", "\xC3\xA9"},
+      {"windows-1252", cp1252, cp1252,
+       "\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9 <b>", "\xE2\x82\xAC"},
+      {"UTF-8", utf8, utf8, "\xC3\xA9 <b>", "\xC3\xA9"},
+      {"UTF-16 with BOM", utf16, utf16, "\xC3\xA9 <b>", "\xC3\xA9"},
+      // No declaration: saved as UTF-8, declared.
+      {"undeclared UTF-8", body_utf8,
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body_utf8,
+       "\xC3\xA9 <b>", "\xC3\xA9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path in = dir_ / "in.xml";
+    const fs::path out = dir_ / "out.xml";
+    WriteFile(in, c.bytes);
+    Document doc = Document::Load(in);
+    const Node a = doc.Root().SelectSingleNode("a");
+    EXPECT_EQ(a.Text(), c.text);
+    EXPECT_EQ(a.Attribute("x"), c.attribute);
+    EXPECT_EQ(doc.Serialize(), c.expected);
+    doc.Save(out);
+    EXPECT_EQ(ReadFile(out), c.expected);
+    EXPECT_EQ(Document::Load(out).Root().SelectSingleNode("a").Text(), c.text);
+  }
+}
+
+TEST_F(XmlDocumentTest, WritesUnencodableCharactersAsCharacterReferences) {
+  Document doc = Document::Parse(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO/>\n", kName);
+  Node value = doc.Root().AppendChild(doc.CreateElement("salida"));
+  value.SetAttribute("dato", "\xE2\x82\xAC");
+  value.SetText("5 \xE2\x82\xAC \xC3\xA9");
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+            "<SERVICIO><salida dato=\"&#8364;\">5 &#8364; \xE9</salida>"
+            "</SERVICIO>\n");
+  const Document again = Document::Parse(doc.Serialize(), kName);
+  const Node reread = again.Root().SelectSingleNode("salida");
+  EXPECT_EQ(reread.Text(), "5 \xE2\x82\xAC \xC3\xA9");
+  EXPECT_EQ(reread.Attribute("dato"), "\xE2\x82\xAC");
+}
+
+// --- Safety ----------------------------------------------------------------
+
+TEST_F(XmlDocumentTest, RefusesEveryDocumentThatDeclaresEntities) {
+  const fs::path secret = dir_ / "secret.txt";
+  WriteFile(secret, "SECRETO-123");
+  const std::string secret_url = "file://" + secret.string();
+
+  std::string laughs = "<!DOCTYPE SERVICIO [<!ENTITY l0 \"ha\">";
+  for (int i = 1; i <= 10; ++i) {
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><SERVICIO>&l10;</SERVICIO>";
+
+  // One 50 KB entity referenced 50,000 times: 2.5 GB once expanded, and
+  // accepted by a default libxml2 2.9 parse.
+  std::string big = "<!DOCTYPE SERVICIO [<!ENTITY e \"" +
+                    std::string(50 * 1024, 'x') + "\">]><SERVICIO>";
+  for (int i = 0; i < 50000; ++i) big += "&e;";
+  big += "</SERVICIO>";
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"internal", "<!DOCTYPE S [<!ENTITY e \"v\">]><S>&e;</S>"},
+      {"external file", "<!DOCTYPE S [<!ENTITY e SYSTEM \"" + secret_url +
+                            "\">]><S>&e;</S>"},
+      {"external passwd",
+       "<!DOCTYPE S [<!ENTITY e SYSTEM \"file:///etc/passwd\">]><S>&e;</S>"},
+      {"parameter", "<!DOCTYPE S [<!ENTITY % p SYSTEM \"" + secret_url +
+                        "\"> %p;]><S/>"},
+      {"unparsed", "<!DOCTYPE S [<!NOTATION n SYSTEM \"n\">"
+                   "<!ENTITY u SYSTEM \"" + secret_url + "\" NDATA n>]><S/>"},
+      {"billion laughs", laughs},
+      {"one big entity", big},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string message =
+        XmlErrorOf([&] { Document::Parse(c.bytes, kName); });
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::seconds(5));
+    EXPECT_NE(message.find("«/x/a.xml» declara entidades"), std::string::npos)
+        << message;
+    EXPECT_EQ(message.find("SECRETO"), std::string::npos) << message;
+  }
+}
+
+TEST_F(XmlDocumentTest, NeverReadsAnExternalDtd) {
+  const fs::path dtd = dir_ / "s.dtd";
+  WriteFile(dtd, "<!ENTITY e \"SECRETO-123\">");
+  const std::string bytes = "<!DOCTYPE SERVICIO SYSTEM \"file://" +
+                            dtd.string() + "\"><SERVICIO>[&e;]</SERVICIO>";
+  // Undeclared as far as the parser knows: kept as a reference, not read.
+  Document doc = Document::Parse(bytes, kName);
+  EXPECT_EQ(doc.Root().Text(), "[]");
+  EXPECT_EQ(doc.Serialize().find("SECRETO"), std::string::npos);
+}
+
+TEST_F(XmlDocumentTest, MalformedInputReportsFileLineAndColumn) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"empty", "",
+       "El archivo «/x/a.xml» no es un documento XML válido (línea 1, "
+       "columna 1): Document is empty"},
+      {"mismatched tags", "<a>\n<b>\n</a>",
+       "El archivo «/x/a.xml» no es un documento XML válido (línea 3, "
+       "columna 5): Opening and ending tag mismatch: b line 2 and a"},
+      {"truncated", "<SERVICIO>\n  <SALIDAS>\n    <listasal seq=\"MAT",
+       "El archivo «/x/a.xml» no es un documento XML válido (línea 3, "
+       "columna 23): AttValue: ' expected"},
+      {"binary garbage", std::string("\x01\x00\xFF\xFE\x9C garbage", 13),
+       "El archivo «/x/a.xml» no es un documento XML válido (línea 1, "
+       "columna 1): "},
+      {"undeclared entity", "<a>\n&e;</a>",
+       "El archivo «/x/a.xml» no es un documento XML válido (línea 2, "
+       "columna 4): Entity 'e' not defined"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string message =
+        XmlErrorOf([&] { Document::Parse(c.bytes, kName); });
+    EXPECT_EQ(message.substr(0, std::string(c.expected).size()), c.expected)
+        << message;
+  }
+}
+
+TEST_F(XmlDocumentTest, UnreadableFileNamesTheFileAndTheCause) {
+  const fs::path missing = dir_ / "no.xml";
+  EXPECT_EQ(XmlErrorOf([&] { Document::Load(missing); }),
+            "No se puede leer el archivo «" + missing.string() +
+                "»: el archivo no existe");
+  EXPECT_EQ(XmlErrorOf([&] { Document::Load(dir_); }),
+            "No se puede leer el archivo «" + dir_.string() +
+                "»: es una carpeta, no un archivo");
+}
+
+// --- Selection -------------------------------------------------------------
+
+constexpr char kExchange[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<SERVICIO>
+  <SALIDAS>
+    <listasal seq="MATERIAS">
+      <listasal><salida>M1</salida><salida>Uno</salida></listasal>
+      <!-- a comment between elements -->
+      <listasal><salida>M2</salida><otro>x</otro><salida>Dos</salida></listasal>
+    </listasal>
+    <listasal seq="PROFESORES">
+      <listasal><salida>P1</salida></listasal>
+    </listasal>
+    <listasal seq="materias"><listasal><salida>no</salida></listasal></listasal>
+    <listasal seq="MATERIAS">
+      <listasal xmlns="urn:other"><salida>no</salida></listasal>
+      <listasal><salida>M3</salida><listasal><salida>hondo</salida></listasal></listasal>
+    </listasal>
+  </SALIDAS>
+  <listasal seq="MATERIAS"><listasal><salida>fuera</salida></listasal></listasal>
+</SERVICIO>
+)";
+
+TEST_F(XmlDocumentTest, ListExpressionReadsSameNamedListsInDocumentOrder) {
+  Document doc = Document::Parse(kExchange, kName);
+  const std::vector<Node> elements =
+      doc.SelectNodes(R"(/SERVICIO/SALIDAS/listasal[@seq="MATERIAS"]/listasal)");
+  ASSERT_EQ(elements.size(), 3u);
+  std::vector<std::string> first_values;
+  for (const Node& element : elements) {
+    first_values.push_back(element.SelectNodes("salida").front().Text());
+  }
+  EXPECT_EQ(first_values, (std::vector<std::string>{"M1", "M2", "M3"}));
+  EXPECT_EQ(Texts(elements[1].SelectNodes("salida")),
+            (std::vector<std::string>{"M2", "Dos"}));
+  EXPECT_TRUE(
+      doc.SelectNodes(R"(/SERVICIO/SALIDAS/listasal[@seq="AULAS"]/listasal)")
+          .empty());
+  EXPECT_TRUE(doc.SelectNodes("/OTRO/SALIDAS/listasal").empty());
+}
+
+TEST_F(XmlDocumentTest, FastPathsSelectWhatXPathSelects) {
+  Document doc = Document::Parse(kExchange, kName);
+  // Each pair: a shape served without XPath, and a spelling XPath serves.
+  const std::pair<const char*, const char*> absolute[] = {
+      {R"(/SERVICIO/SALIDAS/listasal[@seq="MATERIAS"]/listasal)",
+       R"(/child::SERVICIO/SALIDAS/listasal[@seq = "MATERIAS"]/listasal)"},
+      {"/SERVICIO/SALIDAS/listasal[@seq='PROFESORES']/listasal",
+       "/SERVICIO/SALIDAS/listasal[@seq = 'PROFESORES']/child::listasal"},
+      {"/SERVICIO/SALIDAS/listasal", "/SERVICIO/SALIDAS/child::listasal"},
+      {"/SERVICIO/listasal/listasal", "/SERVICIO/listasal/child::listasal"},
+  };
+  for (const auto& [fast, xpath] : absolute) {
+    SCOPED_TRACE(fast);
+    const std::vector<Node> expected = doc.SelectNodes(xpath);
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(doc.SelectNodes(fast), expected);
+    EXPECT_EQ(doc.Root().SelectNodes(fast), expected);
+  }
+  for (const Node& list : doc.SelectNodes("//listasal")) {
+    EXPECT_EQ(list.SelectNodes("salida"), list.SelectNodes("child::salida"));
+    EXPECT_EQ(list.SelectNodes("listasal/salida"),
+              list.SelectNodes("child::listasal/salida"));
+  }
+}
+
+TEST_F(XmlDocumentTest, NodeQueries) {
+  Document doc = Document::Parse(
+      "<SERVICIO><SALIDAS n=\"1\"/><SALIDAS n=\"2\"/>"
+      "<salida dato=\"\" a:dato=\"p\" xmlns:a=\"urn:a\"> x <b>y</b></salida>"
+      "</SERVICIO>",
+      kName);
+  const Node root = doc.Root();
+  EXPECT_EQ(root.Name(), "SERVICIO");
+  EXPECT_EQ(root.SelectSingleNode("SALIDAS").Attribute("n"), "1");
+  EXPECT_TRUE(root.SelectSingleNode("ERROR").IsNull());
+  const Node value = root.SelectSingleNode("salida");
+  EXPECT_EQ(value.Text(), " x y");
+  EXPECT_EQ(value.Attribute("dato"), "");
+  EXPECT_EQ(value.Attribute("otro"), std::nullopt);
+  EXPECT_EQ(Node().Text(), "");
+  EXPECT_TRUE(Node().SelectNodes("salida").empty());
+  const std::string message = XmlErrorOf([&] { doc.SelectNodes("/a["); });
+  EXPECT_NE(message.find("«/a["), std::string::npos) << message;
+  EXPECT_NE(message.find("«/x/a.xml»"), std::string::npos) << message;
+}
+
+// --- Changes ---------------------------------------------------------------
+
+TEST_F(XmlDocumentTest, ReplacesSalidasAndKeepsEverythingElse) {
+  Document doc = Document::Parse(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+      "<SERVICIO a=\"1\">\n  <SALIDAS><listasal seq=\"X\"/></SALIDAS>\n"
+      "  <SALIDAS>dos</SALIDAS>\n  <otro/>\n</SERVICIO>\n",
+      kName);
+  Node root = doc.Root();
+  const Node old = root.SelectSingleNode("SALIDAS");
+  const Node old_list = old.SelectSingleNode("listasal");
+  root.RemoveChild(old);
+  Node salidas = root.AppendChild(doc.CreateElement("SALIDAS"));
+  Node error = salidas.AppendChild(doc.CreateElement("ERROR"));
+  Node value = error.AppendChild(doc.CreateElement("salida"));
+  value.SetAttribute("dato", "CN_ERROR");
+  value.SetText("0");
+  Node teacher = doc.CreateElement("listasal");
+  teacher.SetAttribute("seq", "EMPLEADO_1");
+  salidas.AppendChild(teacher);
+  Node empty = teacher.AppendChild(doc.CreateElement("salida"));
+  empty.SetAttribute("dato", "F_TOMAPOS");
+  empty.SetText("");
+  doc.CreateElement("huerfano");  // never appended: freed with the document
+
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+            "<SERVICIO a=\"1\">\n  \n  <SALIDAS>dos</SALIDAS>\n  <otro/>\n"
+            "<SALIDAS><ERROR><salida dato=\"CN_ERROR\">0</salida></ERROR>"
+            "<listasal seq=\"EMPLEADO_1\"><salida dato=\"F_TOMAPOS\"/>"
+            "</listasal></SALIDAS></SERVICIO>\n");
+  // Handles into the removed subtree stay usable.
+  EXPECT_EQ(old_list.Attribute("seq"), "X");
+}
+
+TEST_F(XmlDocumentTest, SetTextEscapesAndReplacesContent) {
+  Document doc = Document::Parse("<S><v>old<b>x</b>tail</v></S>", kName);
+  Node value = doc.Root().SelectSingleNode("v");
+  const Node inner = value.SelectSingleNode("b");
+  value.SetText("<&>]]>&amp;\"'");
+  value.SetAttribute("dato", "<&>\"\t");
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<S><v dato=\"&lt;&amp;&gt;&quot;&#9;\">"
+            "&lt;&amp;&gt;]]&gt;&amp;amp;\"'</v></S>\n");
+  const Document again = Document::Parse(doc.Serialize(), kName);
+  const Node reread = again.Root().SelectSingleNode("v");
+  EXPECT_EQ(reread.Text(), "<&>]]>&amp;\"'");
+  EXPECT_EQ(reread.Attribute("dato"), "<&>\"\t");
+  EXPECT_EQ(inner.Text(), "x");  // a replaced child's handle stays usable
+  value.SetText("");
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<S><v dato=\"&lt;&amp;&gt;&quot;&#9;\"/></S>\n");
+}
+
+TEST_F(XmlDocumentTest, RefusesChangesThatWouldBreakTheDocument) {
+  Document doc = Document::Parse("<S><a/><b/></S>", kName);
+  Node root = doc.Root();
+  Node a = root.SelectSingleNode("a");
+  struct Case {
+    const char* name;
+    std::function<void()> action;
+    const char* expected;  // part of the message
+  };
+  const Case cases[] = {
+      {"remove null", [&] { root.RemoveChild(Node()); }, "no existe"},
+      {"remove non-child", [&] { a.RemoveChild(root.SelectSingleNode("b")); },
+       "no es hijo"},
+      {"append null", [&] { root.AppendChild(Node()); }, "no existe"},
+      {"append into itself", [&] { a.AppendChild(root); }, "dentro de sí"},
+      {"control character", [&] { a.SetText("a\x01" "b"); }, "código 1"},
+      {"invalid UTF-8", [&] { a.SetAttribute("dato", "\xE9"); }, "UTF-8"},
+      {"bad element name", [&] { doc.CreateElement("a b"); }, "«a b»"},
+      {"bad attribute name", [&] { a.SetAttribute("1x", "v"); }, "«1x»"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string message = XmlErrorOf(c.action);
+    EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+  }
+  EXPECT_EQ(doc.Serialize(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<S><a/><b/></S>\n");
+}
+
+// --- Save failures ---------------------------------------------------------
+
+TEST_F(XmlDocumentTest, FailedSaveNamesThePathAndKeepsTheOldFile) {
+  Document doc = Document::Parse("<S>nuevo</S>", kName);
+  const fs::path missing = dir_ / "no-such-folder" / "r.xml";
+  const std::string message = XmlErrorOf([&] { doc.Save(missing); });
+  EXPECT_NE(message.find(missing.string()), std::string::npos) << message;
+
+  // A folder where the file should be: the rename fails whoever we are.
+  const fs::path folder = dir_ / "r.xml";
+  fs::create_directories(folder / "dentro");
+  const std::string folder_message = XmlErrorOf([&] { doc.Save(folder); });
+  EXPECT_NE(folder_message.find(folder.string()), std::string::npos)
+      << folder_message;
+  EXPECT_TRUE(fs::is_directory(folder / "dentro"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_),
+                          fs::directory_iterator()),
+            1);  // no temporary file left behind
+
+  const fs::path locked = dir_ / "locked";
+  fs::create_directories(locked);
+  const fs::path target = locked / "r.xml";
+  WriteFile(target, "<S>viejo</S>");
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  if (std::ofstream(locked / "probe")) {
+    GTEST_SKIP() << "permissions are not enforced for this user";
+  }
+  const std::string locked_message = XmlErrorOf([&] { doc.Save(target); });
+  EXPECT_NE(locked_message.find(target.string()), std::string::npos)
+      << locked_message;
+  EXPECT_EQ(ReadFile(target), "<S>viejo</S>");
+  EXPECT_EQ(fs::directory_iterator(locked)->path(), target);  // no leftovers
+}
+
+}  // namespace
+}  // namespace tq::xml
