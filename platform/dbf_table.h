@@ -117,8 +117,9 @@ class Table {
   // values (each compared as AsString gives it, case-sensitive), and returns
   // true; returns false and leaves the cursor at the end when no row does.
   // The same row a scan from First() would stop at, but served by a hash
-  // index built once per field set while the table stays open. Ignores the
-  // filter.
+  // index built once per field set while the table stays open. While the
+  // table is filtered only rows that pass the filter are found, as a scan
+  // would find them.
   struct Match {
     std::string_view field;
     std::string_view value;
