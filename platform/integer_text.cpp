@@ -1,6 +1,6 @@
 // Whole numbers from text: decimal only, 32 bits, nothing tolerated after the
-// digits. Leading blanks (' ') are skipped as the original run-time library's
-// integer conversion does; trailing ones are not.
+// digits. Leading blanks (' ') are skipped; tabs, trailing blanks, hexadecimal
+// prefixes and exponents are not numbers.
 #include "platform/integer_text.h"
 
 #include <cstdint>
