@@ -1,0 +1,98 @@
+#include "export/export_run.h"
+
+#include <array>
+#include <memory>
+#include <system_error>
+
+#include "export/builders.h"
+#include "export/table_set.h"
+#include "formats/table_layouts.h"
+#include "platform/xml_document.h"
+
+namespace tq {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct BuildStep {
+  const TableLayout& table;
+  void (*build)(const BuilderContext&);
+};
+
+// The fixed order: ExportarAsignaciones reads the subjects table that
+// ExportarAsignaturas wrote before it.
+const std::array<BuildStep, 6> kSteps = {{
+    {kAsignomt, &ExportarAsignaturas},
+    {kProft, &ExportarProfesores},
+    {kAulat, &ExportarAulas},
+    {kGrupost, &ExportarGrupos},
+    {kAsigt, &ExportarAsignaciones},
+    {kDiashorast, &ExportarTramos},
+}};
+
+// The last builder that reads a table other than its own.
+const TableLayout& kLastSubjectsReader = kAsigt;
+
+// ArchivoXML is UTF-8 text.
+fs::path PathOf(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// An empty path, a folder and a path that leads to nothing are no file.
+bool FileExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code error;
+  return fs::is_regular_file(PathOf(path), error);
+}
+
+// Builds the six tables from `document` and replaces the old ones with them.
+void BuildTables(const xml::Document& document, const fs::path& working_dir,
+                 ExportReport* report) {
+  StagedTableSet tables(working_dir);
+  fs::path subjects_file;
+  for (const BuildStep& step : kSteps) {
+    BuilderContext context{document, tables.Stage(step.table), subjects_file,
+                           report};
+    step.build(context);
+    if (&step.table == &kAsignomt) {
+      subjects_file = context.table_file;
+    } else {
+      tables.Hold(step.table);
+    }
+    if (&step.table == &kLastSubjectsReader) tables.Hold(kAsignomt);
+  }
+  tables.Commit();
+}
+
+}  // namespace
+
+RunOutcome BExportarClick(ProcessState& state, RunPort& port,
+                          const fs::path& working_dir, ExportReport* report) {
+  if (std::optional<std::string> chosen = port.ChooseFile()) {
+    state.ArchivoXML = std::move(*chosen);
+  }
+  if (!FileExists(state.ArchivoXML)) {
+    port.ShowMessage(kNoExisteArchivo);
+    if (state.HostMode()) {
+      state.CodigoResultado = -1;
+      port.CloseWindow();
+    }
+    return RunOutcome::kNoFile;
+  }
+
+  // The earlier run's document goes first; a file that is not well-formed
+  // stops the run here, before any table is touched.
+  state.DocXML.reset();
+  state.DocXML = std::make_unique<xml::Document>(
+      xml::Document::Load(PathOf(state.ArchivoXML)));
+  {
+    BusyPointer busy(port);
+    BuildTables(*state.DocXML, working_dir, report);
+  }
+  state.CodigoResultado = 1;
+  port.ShowMessage(kProcesoFinalizado);
+  if (state.HostMode()) port.CloseWindow();
+  return RunOutcome::kCompleted;
+}
+
+}  // namespace tq
