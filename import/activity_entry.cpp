@@ -40,30 +40,14 @@ std::string DayHourKey(std::string_view day_text, int32_t hour) {
   return key;
 }
 
-std::string DayText(dbf::Table& soluc) {
-  dbf::Field dia = soluc.FieldByName(field::kDia);
-  std::string text = dia.AsString();
-  const auto index = soluc.FindField(field::kDia);
-  if (!index || soluc.Fields()[*index].kind == dbf::FieldKind::kString) {
-    return text;
-  }
-  // A number is stored right-aligned and, with decimals, zero-filled on the
-  // right: " 1" and "1.00" both stand for the number 1.
-  text.erase(0, text.find_first_not_of(' '));
-  if (text.find('.') != std::string::npos) {
-    text.erase(text.find_last_not_of('0') + 1);
-    if (!text.empty() && text.back() == '.') text.pop_back();
-  }
-  return text;
-}
-
 ActivityValues LookUpActivity(dbf::Table& soluc, LookupTables& tables) {
   using namespace field;
   const std::string tarea = soluc.FieldByName(kTarea).AsString();
   const std::string aula = soluc.FieldByName(kAula).AsString();
   const std::string codgrupo = soluc.FieldByName(kCodgrupo).AsString();
   const std::string asig = soluc.FieldByName(kAsig).AsString();
-  const std::string day_text = DayText(soluc);
+  // A numeric DIA reads as its number ("1"), a character one as written.
+  const std::string day_text = soluc.FieldByName(kDia).AsString();
   const int32_t hour = soluc.FieldByName(kHora).AsInteger();
 
   ActivityValues values;

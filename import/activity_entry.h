@@ -53,11 +53,6 @@ struct ActivityValues {
 // zeros, a negative hour keeping its sign: ("3", 4) -> "X4", ("8", 2) -> "2".
 std::string DayHourKey(std::string_view day_text, int32_t hour);
 
-// The text of SOLUC's DIA as the day letters expect it: a character field as
-// the engine reads it; a numeric field as its number in decimal, so that a
-// value stored right-aligned (" 1") reads "1", as the original engine gave it.
-std::string DayText(dbf::Table& soluc);
-
 // Reads TAREA, AULA, CODGRUPO, ASIG, DIA (as text) and HORA (as integer) from
 // the current SOLUC row and performs the look-ups.
 ActivityValues LookUpActivity(dbf::Table& soluc, LookupTables& tables);
