@@ -130,13 +130,16 @@ TEST(ExportarGrupos, WritesGroupsWithLevelAndDescription) {
        {{"1EA", "M", "ESO", "1", "A", "U100", "M ESO 1 A"}}},
       {"empty level gives NIV in both", {{"U1", "G1", "M", " ", "1", "A"}},
        {{"G1", "M", "NIV", "1", "A", "U1", "M NIV 1 A"}}},
+      // " NIV  " is written; trailing blanks read back as field filling.
       {"all four empty keep the blanks", {{"U1", "G1", "", "", "", ""}},
-       {{"G1", "", "NIV", "", "", "U1", " NIV  "}}},
+       {{"G1", "", "NIV", "", "", "U1", " NIV"}}},
+      {"blanks next to empty values", {{"U1", "G1", "", "", "1", ""}},
+       {{"G1", "", "NIV", "1", "", "U1", " NIV 1"}}},
       {"DESCRIP from the full texts, fields cut",
        {{"U1", "G1", "MT", "BACHIL", "1ºX", "ABC"}},
        {{"G1", "M", "BACHI", "1ºX", "AB", "U1", "MT BACHIL 1ºX ABC"}}},
       {"missing positions empty", {{"U1", "G1"}},
-       {{"G1", "", "NIV", "", "", "U1", " NIV  "}}},
+       {{"G1", "", "NIV", "", "", "U1", " NIV"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
