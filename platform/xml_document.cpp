@@ -2,7 +2,7 @@
 // project that includes libxml2.
 //
 // Safety of loading rests on four things, all owned here so no caller can
-// forget them: the parse options (XML_PARSE_NONET; never NOENT, DTDLOAD or
+// forget them: the parse options (XML_PARSE_NONET | XML_PARSE_COMPACT; never NOENT, DTDLOAD or
 // HUGE), an external entity loader that refuses every resource, a SAX
 // entityDecl/unparsedEntityDecl override that stops the parser at the first
 // entity declaration (libxml2 2.9 has no switch against an entity of 50 KB
@@ -672,8 +672,9 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
   ctxt->sax->entityDecl = RefuseEntityDecl;
   ctxt->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
   // Never XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE; blanks are
-  // kept (no NOBLANKS) so untouched whitespace is saved as loaded.
-  constexpr int kOptions = XML_PARSE_NONET;
+  // kept (no NOBLANKS) so untouched whitespace is saved as loaded. COMPACT
+  // stores short texts inside their nodes: less memory for big documents.
+  constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_COMPACT;
   DocPtr doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(),
                                static_cast<int>(bytes.size()), nullptr,
                                nullptr, kOptions));

@@ -436,7 +436,7 @@ TEST_F(XmlDocumentTest, RefusesChangesThatWouldBreakTheDocument) {
 
 // --- Save failures ---------------------------------------------------------
 
-TEST_F(XmlDocumentTest, FailedSaveNamesThePathAndKeepsTheOldFile) {
+TEST_F(XmlDocumentTest, FailedSaveNamesThePathAndLeavesNoTrace) {
   Document doc = Document::Parse("<S>nuevo</S>", kName);
   const fs::path missing = dir_ / "no-such-folder" / "r.xml";
   const std::string message = XmlErrorOf([&] { doc.Save(missing); });
@@ -452,7 +452,10 @@ TEST_F(XmlDocumentTest, FailedSaveNamesThePathAndKeepsTheOldFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_),
                           fs::directory_iterator()),
             1);  // no temporary file left behind
+}
 
+TEST_F(XmlDocumentTest, FailedSaveInReadOnlyFolderKeepsTheOldFile) {
+  Document doc = Document::Parse("<S>nuevo</S>", kName);
   const fs::path locked = dir_ / "locked";
   fs::create_directories(locked);
   const fs::path target = locked / "r.xml";
