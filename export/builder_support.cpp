@@ -29,22 +29,20 @@ std::string PositionalElement::Text(std::size_t position) const {
   return ValueText(values_[position].Text());
 }
 
-std::vector<IndexedElement> RowElements(const xml::Document& document,
-                                        std::string_view list_expression,
-                                        ExportReport* report) {
-  std::vector<IndexedElement> rows;
+void ForEachRowElement(const xml::Document& document,
+                       std::string_view list_expression, ExportReport* report,
+                       const RowElementFn& row) {
   const std::vector<xml::Node> elements = document.SelectNodes(list_expression);
   for (std::size_t i = 0; i < elements.size(); ++i) {
-    PositionalElement element(elements[i]);
+    const PositionalElement element(elements[i]);
     if (element.ValueCount() < kMinValuesPerRow) {
       ReportSkipped(report, list_expression, i,
                     element.ValueCount() == 0 ? "no tiene valores"
                                               : "tiene un solo valor");
       continue;
     }
-    rows.push_back({i, std::move(element)});
+    row(i, element);
   }
-  return rows;
 }
 
 dbf::Table CreateTable(const TableLayout& layout,

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,17 +49,15 @@ class PositionalElement {
   std::vector<xml::Node> values_;
 };
 
-// The list elements that `list_expression` selects and that give a row (at
-// least kMinValuesPerRow values), in document order, with their 0-based
-// index among all the list's elements. The others are reported as passed
-// over.
-struct IndexedElement {
-  std::size_t index;
-  PositionalElement element;
-};
-std::vector<IndexedElement> RowElements(const xml::Document& document,
-                                        std::string_view list_expression,
-                                        ExportReport* report);
+// Calls `row` for each list element that `list_expression` selects and that
+// gives a row (at least kMinValuesPerRow values), in document order, with its
+// 0-based index among all the list's elements. The others are reported as
+// passed over, in the same order.
+using RowElementFn =
+    std::function<void(std::size_t index, const PositionalElement& element)>;
+void ForEachRowElement(const xml::Document& document,
+                       std::string_view list_expression, ExportReport* report,
+                       const RowElementFn& row);
 
 // Creates `layout`'s table anew at `file` (no index) and opens it.
 dbf::Table CreateTable(const TableLayout& layout,

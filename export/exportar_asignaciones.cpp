@@ -66,9 +66,7 @@ void ExportarAsignaciones(const BuilderContext& context) {
   dbf::Table subjects{std::string(kNomAsgComponent), context.subjects_file};
 
   std::size_t rows = 0;
-  for (const auto& [index, element] : RowElements(
-           context.document, exchange::kAsignaturasExpression,
-           context.report)) {
+  const auto write_row = [&](std::size_t, const PositionalElement& element) {
     std::string level = element.Text(4);
     if (level.empty()) level = kNivelVacio;
     const std::string minutes = element.Text(7);
@@ -98,7 +96,9 @@ void ExportarAsignaciones(const BuilderContext& context) {
     ctarea.SetAsString(task_code);
     table.Post();
     ++rows;
-  }
+  };
+  ForEachRowElement(context.document, exchange::kAsignaturasExpression,
+                    context.report, write_row);
   subjects.SetActive(false);
   table.Close();
   ReportRows(context.report, kAsigt, rows);

@@ -30,13 +30,13 @@ void ExportarAsignaturas(const BuilderContext& context) {
   // Codes written, upper-cased (code page 1252 fold, accented letters too).
   std::unordered_set<std::string> codes_written;
   std::size_t rows = 0;
-  for (const auto& [index, element] :
-       RowElements(context.document, expression, context.report)) {
+  const auto write_row = [&](std::size_t index,
+                             const PositionalElement& element) {
     const std::string code = element.Text(1);
     if (!codes_written.insert(AnsiUpperCase(code)).second) {
       ReportSkipped(context.report, expression, index,
                     "código de materia repetido '" + AnsiToUtf8(code) + "'");
-      continue;
+      return;
     }
     const std::string subject = element.Text(0);
     table.Append();
@@ -47,7 +47,8 @@ void ExportarAsignaturas(const BuilderContext& context) {
     estarea.SetAsBoolean(NamesTask(subject));
     table.Post();
     ++rows;
-  }
+  };
+  ForEachRowElement(context.document, expression, context.report, write_row);
   table.Close();
   ReportRows(context.report, kAsignomt, rows);
 }

@@ -20,8 +20,7 @@ void ExportarAulas(const BuilderContext& context) {
   dbf::Field edificio = table.FieldByName(field::kEdificio);
 
   std::size_t rows = 0;
-  for (const auto& [index, element] : RowElements(
-           context.document, exchange::kAulasExpression, context.report)) {
+  const auto write_row = [&](std::size_t, const PositionalElement& element) {
     const std::string centre_code = element.Text(0);
     std::string short_code = element.Text(1);
     if (short_code.empty()) short_code = centre_code;
@@ -32,7 +31,9 @@ void ExportarAulas(const BuilderContext& context) {
     edificio.SetAsString(element.Text(3));
     table.Post();
     ++rows;
-  }
+  };
+  ForEachRowElement(context.document, exchange::kAulasExpression,
+                    context.report, write_row);
   table.Close();
   ReportRows(context.report, kAulat, rows);
 }

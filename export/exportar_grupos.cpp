@@ -25,8 +25,7 @@ void ExportarGrupos(const BuilderContext& context) {
   dbf::Field descrip = table.FieldByName(field::kDescrip);
 
   std::size_t rows = 0;
-  for (const auto& [index, element] : RowElements(
-           context.document, exchange::kGruposExpression, context.report)) {
+  const auto write_row = [&](std::size_t, const PositionalElement& element) {
     const std::string shift = element.Text(2);
     std::string level = element.Text(3);
     if (level.empty()) level = kNivelVacio;
@@ -42,7 +41,9 @@ void ExportarGrupos(const BuilderContext& context) {
     descrip.SetAsString(shift + ' ' + level + ' ' + course + ' ' + letter);
     table.Post();
     ++rows;
-  }
+  };
+  ForEachRowElement(context.document, exchange::kGruposExpression,
+                    context.report, write_row);
   table.Close();
   ReportRows(context.report, kGrupost, rows);
 }

@@ -17,8 +17,7 @@ void ExportarProfesores(const BuilderContext& context) {
   dbf::Field abrev = table.FieldByName(field::kAbrev);
 
   std::size_t rows = 0;
-  for (const auto& [index, element] : RowElements(
-           context.document, exchange::kProfesoresExpression, context.report)) {
+  const auto write_row = [&](std::size_t, const PositionalElement& element) {
     table.Append();
     x_empleado.SetAsString(element.Text(0));
     f_tomapos.SetAsString(element.Text(1));
@@ -26,7 +25,9 @@ void ExportarProfesores(const BuilderContext& context) {
     abrev.SetAsString(element.Text(3));
     table.Post();
     ++rows;
-  }
+  };
+  ForEachRowElement(context.document, exchange::kProfesoresExpression,
+                    context.report, write_row);
   table.Close();
   ReportRows(context.report, kProft, rows);
 }

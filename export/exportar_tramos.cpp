@@ -80,9 +80,9 @@ void ExportarTramos(const BuilderContext& context) {
     const std::string& name = slots[kName];
     const std::string day =
         name.empty() ? std::string() : std::string(1, DayDigitOf(name.front()));
-    const std::string hour =
-        name.size() > kHourFrom ? name.substr(kHourFrom, kHourLength)
-                                : std::string();
+    const std::string hour = name.size() > kHourFrom
+                                 ? name.substr(kHourFrom, kHourLength)
+                                 : std::string();
 
     table.Append();
     diho.SetAsString(name);

@@ -45,8 +45,8 @@ LockedFile LockOldTable(const fs::path& target) {
                               "» está en uso por otro programa; no se ha "
                               "cambiado ninguna tabla");
       default:
-        throw TableError("No se puede reemplazar la tabla «" +
-                         target.string() + "»: " + failure.cause() +
+        throw TableError("No se puede reemplazar la tabla «" + target.string() +
+                         "»: " + failure.cause() +
                          "; no se ha cambiado ninguna tabla");
     }
   }
@@ -100,9 +100,9 @@ void StagedTableSet::Commit() {
   // The new tables have no index; an old production index would not match.
   for (const Staged& staged : staged_) {
     std::error_code ignored;
-    fs::remove(FindIgnoringCase(working_dir_,
-                                IndexFileName(staged.layout->name)),
-               ignored);
+    fs::remove(
+        FindIgnoringCase(working_dir_, IndexFileName(staged.layout->name)),
+        ignored);
   }
   SyncFolder(working_dir_);
   for (Staged& staged : staged_) staged.hold = LockedFile();

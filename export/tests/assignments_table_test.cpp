@@ -27,9 +27,8 @@ class ExportarAsignacionesTest : public ::testing::Test {
   // Writes the subjects table, then ASIGT from `assignments`.
   std::vector<testing::Row> Run(const std::vector<std::string>& assignments) {
     const xml::Document document = testing::Parse(testing::Exchange(
-        {List("MATERIAS",
-              {Element({"G439", "GUA"}), Element({"G439", "GU2"}),
-               Element({"G12345678", "LONG"}), Element({"300", "MAT"})}),
+        {List("MATERIAS", {Element({"G439", "GUA"}), Element({"G439", "GU2"}),
+                           Element({"G12345678", "LONG"}), Element({"300", "MAT"})}),
          List("ASIGNATURAS", assignments)}));
     testing::Build(&ExportarAsignaturas, kAsignomt, document, dir_.path());
     return testing::ReadRows(
@@ -46,11 +45,11 @@ TEST_F(ExportarAsignacionesTest, TurnsMinutesIntoHoursAndLessons) {
   };
   const std::string t = std::string(13, '1');  // thirteen "1"
   const Case cases[] = {
-      {"", "1.000000", "1"},        {"0", "1.000000", "1"},
-      {"30", "1.000000", "1"},      {"59", "1.000000", "1"},
-      {"60", "1.000000", "1"},      {"-120", "1.000000", "1"},
-      {"61", "1.016667", "11"},     {"90", "1.500000", "11"},
-      {"240", "4.000000", "1111"},  {"780", "13.000000", t},
+      {"", "1.000000", "1"},         {"0", "1.000000", "1"},
+      {"30", "1.000000", "1"},       {"59", "1.000000", "1"},
+      {"60", "1.000000", "1"},       {"-120", "1.000000", "1"},
+      {"61", "1.016667", "11"},      {"90", "1.500000", "11"},
+      {"240", "4.000000", "1111"},   {"780", "13.000000", t},
       {"781", "13.016667", "1" + t}, {"840", "14.000000", "1" + t},
       {"900", "15.000000", "2" + t}, {"1380", "23.000000", "10" + t},
       {" 120\n", "2.000000", "11"},
@@ -90,10 +89,10 @@ TEST_F(ExportarAsignacionesTest, FindsTheTaskCode) {
       {"300", "LE", "300"},
       {"g439", "LE", "g439"},
       {"", "LE", ""},
-      {"G439", "GUA", "G439"},            // the first of two subject rows
-      {"G999", "G999", "G999"},           // absent: the identifier itself
-      {"G9998888", "G999", "G9998888"},   // ... cut to CTAREA's width
-      {"G12345678", "G123", "G12345678"}, // the subjects table holds it cut
+      {"G439", "GUA", "G439"},             // the first of two subject rows
+      {"G999", "G999", "G999"},            // absent: the identifier itself
+      {"G9998888", "G999", "G9998888"},    // ... cut to CTAREA's width
+      {"G12345678", "G123", "G12345678"},  // the subjects table holds it cut
       {"G1234567", "LONG", "G1234567"},
       {"G123456789AB", "G123", "G123456789"},
   };
@@ -109,21 +108,22 @@ TEST_F(ExportarAsignacionesTest, FindsTheTaskCode) {
 }
 
 TEST_F(ExportarAsignacionesTest, WritesPositionsLevelAndWidths) {
-  const std::vector<std::string> fields = {"CASIG", "CPROF", "CGRUP", "CAULA",
-                                           "TURNO", "NIVEL", "CURSO", "GRUPO",
+  const std::vector<std::string> fields = {"CASIG", "CPROF",    "CGRUP",   "CAULA",
+                                           "TURNO", "NIVEL",    "CURSO",   "GRUPO",
                                            "HORAS", "SESIONES", "MATERIA", "CTAREA"};
   EXPECT_EQ(
       Columns(Run({Element({"MAT", "1EA", "A01", "M", "ESO", "1", "A", "120", "300"}),
-                   Element({"MATEM", "1ESOA", "AULA1", "MT", "BACHIL", "1ºX", "ABC",
-                            "60", "300"}),
+                   Element({"MATEM", "1ESOA", "AULA1", "MT", "BACHIL", "1ºX", "ABC", "60",
+                            "300"}),
                    Element({"MAT", "1EA", "A01", "M", " \t", "1", "A", "60", "300"}),
                    Element({}), Element({"solo"}), Element({"MAT", "1EA"})}),
               fields),
-      (Cells{{"MAT", "", "1EA", "A01", "M", "ESO", "1", "A", "2.000000", "11", "300", "LE"},
-             {"MATE", "", "1ESO", "AULA", "M", "BACHI", "1ºX", "AB", "1.000000", "1", "300",
-              "LE"},
-             {"MAT", "", "1EA", "A01", "M", "NIV", "1", "A", "1.000000", "1", "300", "LE"},
-             {"MAT", "", "1EA", "", "", "NIV", "", "", "1.000000", "1", "", "LE"}}));
+      (Cells{
+          {"MAT", "", "1EA", "A01", "M", "ESO", "1", "A", "2.000000", "11", "300", "LE"},
+          {"MATE", "", "1ESO", "AULA", "M", "BACHI", "1ºX", "AB", "1.000000", "1", "300",
+           "LE"},
+          {"MAT", "", "1EA", "A01", "M", "NIV", "1", "A", "1.000000", "1", "300", "LE"},
+          {"MAT", "", "1EA", "", "", "NIV", "", "", "1.000000", "1", "", "LE"}}));
 }
 
 }  // namespace

@@ -106,13 +106,17 @@ TEST(ExportarProfesores, WritesTeachersByPosition) {
 
 TEST(ExportarAulas, WritesRoomsWithTheAbbreviationFallback) {
   const Case cases[] = {
-      {"positions", {{"D100", "LAB1", "Laboratorio", "B"}},
+      {"positions",
+       {{"D100", "LAB1", "Laboratorio", "B"}},
        {{"LAB1", "Laboratorio", "B", "", "D100"}}},
-      {"empty abbreviation takes DEPCENTRO, cut", {{"D12345", "", "Aula", "A"}},
+      {"empty abbreviation takes DEPCENTRO, cut",
+       {{"D12345", "", "Aula", "A"}},
        {{"D123", "Aula", "A", "", "D12345"}}},
-      {"blank abbreviation likewise", {{"D9", " \t ", "Aula", "A"}},
+      {"blank abbreviation likewise",
+       {{"D9", " \t ", "Aula", "A"}},
        {{"D9", "Aula", "A", "", "D9"}}},
-      {"building of two characters keeps the first", {{"D1", "A1", "Aula", "BC"}},
+      {"building of two characters keeps the first",
+       {{"D1", "A1", "Aula", "BC"}},
        {{"A1", "Aula", "B", "", "D1"}}},
       {"two values", {{"D1", "A1"}}, {{"A1", "", "", "", "D1"}}},
   };
@@ -126,19 +130,24 @@ TEST(ExportarAulas, WritesRoomsWithTheAbbreviationFallback) {
 
 TEST(ExportarGrupos, WritesGroupsWithLevelAndDescription) {
   const Case cases[] = {
-      {"positions", {{"U100", "1EA", "M", "ESO", "1", "A"}},
+      {"positions",
+       {{"U100", "1EA", "M", "ESO", "1", "A"}},
        {{"1EA", "M", "ESO", "1", "A", "U100", "M ESO 1 A"}}},
-      {"empty level gives NIV in both", {{"U1", "G1", "M", " ", "1", "A"}},
+      {"empty level gives NIV in both",
+       {{"U1", "G1", "M", " ", "1", "A"}},
        {{"G1", "M", "NIV", "1", "A", "U1", "M NIV 1 A"}}},
       // " NIV  " is written; trailing blanks read back as field filling.
-      {"all four empty keep the blanks", {{"U1", "G1", "", "", "", ""}},
+      {"all four empty keep the blanks",
+       {{"U1", "G1", "", "", "", ""}},
        {{"G1", "", "NIV", "", "", "U1", " NIV"}}},
-      {"blanks next to empty values", {{"U1", "G1", "", "", "1", ""}},
+      {"blanks next to empty values",
+       {{"U1", "G1", "", "", "1", ""}},
        {{"G1", "", "NIV", "1", "", "U1", " NIV 1"}}},
       {"DESCRIP from the full texts, fields cut",
        {{"U1", "G1", "MT", "BACHIL", "1ºX", "ABC"}},
        {{"G1", "M", "BACHI", "1ºX", "AB", "U1", "MT BACHIL 1ºX ABC"}}},
-      {"missing positions empty", {{"U1", "G1"}},
+      {"missing positions empty",
+       {{"U1", "G1"}},
        {{"G1", "", "NIV", "", "", "U1", " NIV"}}},
   };
   for (const Case& c : cases) {
@@ -151,21 +160,22 @@ TEST(ExportarGrupos, WritesGroupsWithLevelAndDescription) {
 
 TEST(CatalogueBuilders, MissingListGivesAnEmptyTable) {
   testing::ScratchDir dir;
-  const xml::Document document = testing::Parse(
-      "<SERVICIO><SALIDAS><listasal seq=\"OTRA\">" +
-      Element({"a", "b", "c", "d"}) + "</listasal></SALIDAS></SERVICIO>");
+  const xml::Document document =
+      testing::Parse("<SERVICIO><SALIDAS><listasal seq=\"OTRA\">" +
+                     Element({"a", "b", "c", "d"}) + "</listasal></SALIDAS></SERVICIO>");
   EXPECT_TRUE(ReadRows(testing::Build(&ExportarProfesores, kProft, document, dir.path()))
                   .empty());
 }
 
 TEST(CatalogueBuilders, ReadsEveryListOfTheSameNameInOrder) {
   testing::ScratchDir dir;
-  const xml::Document document = testing::Parse(testing::Exchange(
-      {List("AULAS", {Element({"D1", "A1"})}), List("GRUPOS", {}),
-       List("AULAS", {Element({"D2", "A2"})})}));
-  EXPECT_EQ(Columns(ReadRows(testing::Build(&ExportarAulas, kAulat, document, dir.path())),
-                    {"ABREV"}),
-            (Cells{{"A1"}, {"A2"}}));
+  const xml::Document document = testing::Parse(
+      testing::Exchange({List("AULAS", {Element({"D1", "A1"})}), List("GRUPOS", {}),
+                         List("AULAS", {Element({"D2", "A2"})})}));
+  EXPECT_EQ(
+      Columns(ReadRows(testing::Build(&ExportarAulas, kAulat, document, dir.path())),
+              {"ABREV"}),
+      (Cells{{"A1"}, {"A2"}}));
 }
 
 }  // namespace

@@ -73,11 +73,9 @@ std::vector<Row> ReadRows(const fs::path& file) {
 }
 
 fs::path Build(void (*builder)(const BuilderContext&), const TableLayout& table,
-               const xml::Document& document, const fs::path& dir,
-               ExportReport* report) {
+               const xml::Document& document, const fs::path& dir, ExportReport* report) {
   const fs::path file = dir / DataFileName(table.name);
-  builder(BuilderContext{document, file, dir / DataFileName(kAsignomt.name),
-                         report});
+  builder(BuilderContext{document, file, dir / DataFileName(kAsignomt.name), report});
   return file;
 }
 

@@ -26,9 +26,7 @@ class ScratchDir {
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(std::string_view name) const {
-    return path_ / name;
-  }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
 
  private:
   std::filesystem::path path_;
@@ -53,8 +51,7 @@ std::vector<Row> ReadRows(const std::filesystem::path& file);
 // Runs one builder on `document` into `dir`/<table>.DBF; ExportarAsignaciones
 // reads `dir`/ASIGNOMT.DBF as its subjects table.
 std::filesystem::path Build(void (*builder)(const BuilderContext&),
-                            const TableLayout& table,
-                            const xml::Document& document,
+                            const TableLayout& table, const xml::Document& document,
                             const std::filesystem::path& dir,
                             ExportReport* report = nullptr);
 

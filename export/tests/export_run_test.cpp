@@ -1,5 +1,7 @@
 // The export run: file choice, result codes, messages, the pointer, and the
 // six tables replaced all together or not at all.
+#include "export/export_run.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "app/process_state.h"
-#include "export/export_run.h"
 #include "export/tests/export_fixture.h"
 #include "formats/table_layouts.h"
 #include "platform/atomic_file.h"
@@ -28,7 +29,8 @@ const std::string kFinished = "message:Proceso finalizado";
 const std::string kNoFile = "message:No existe archivo";
 
 // A small document with every list.
-std::string Document(const std::string& minutes = "120", const std::string& teacher = "APG") {
+std::string Document(const std::string& minutes = "120",
+                     const std::string& teacher = "APG") {
   return testing::Exchange({
       List("MATERIAS", {Element({"300", "MAT", "MATEM", "Matemáticas"}),
                         Element({"G439", "GUA", "GUARDIA", "Guardia"})}),
@@ -101,8 +103,8 @@ TEST_F(ExportRunTest, NoFileEndsTheRunInBothModes) {
       FakePort port(c.choice);
       EXPECT_EQ(Run(port), RunOutcome::kNoFile);
       EXPECT_EQ(state_.CodigoResultado, host ? -1 : 7);
-      EXPECT_EQ(port.calls, host ? (Calls{"choose", kNoFile, "close"})
-                                 : (Calls{"choose", kNoFile}));
+      EXPECT_EQ(port.calls,
+                host ? (Calls{"choose", kNoFile, "close"}) : (Calls{"choose", kNoFile}));
       EXPECT_TRUE(fs::is_empty(work_.path()));
       EXPECT_EQ(state_.DocXML, nullptr);
     }
@@ -205,8 +207,9 @@ TEST_F(ExportRunTest, CompletedRunReplacesTablesFoundIgnoringCaseAndRemovesIndex
   Export(Document());
   std::vector<std::string> names;
   for (const auto& [name, bytes] : testing::Snapshot(work_.path())) names.push_back(name);
-  EXPECT_EQ(names, (std::vector<std::string>{"ASIGNOMT.DBF", "ASIGT.DBF", "DIASHORAST.DBF",
-                                             "GRUPOST.DBF", "PROFT.DBF", "aulat.dbf"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"ASIGNOMT.DBF", "ASIGT.DBF", "DIASHORAST.DBF",
+                                      "GRUPOST.DBF", "PROFT.DBF", "aulat.dbf"}));
   EXPECT_EQ(testing::ReadRows(work_ / "aulat.dbf").size(), 1u);
 }
 
@@ -226,10 +229,14 @@ TEST_F(ExportRunTest, RemovesOnlyStaleTemporaryTables) {
     fs::last_write_time(file, fs::file_time_type::clock::now() - age);
     return file;
   };
-  const fs::path stale = write_aged("ASIGT.DBF.~tq0123456789abcdef", std::chrono::hours(1));
-  const fs::path fresh = write_aged("PROFT.DBF.~tq0123456789abcdef", std::chrono::seconds(0));
-  const fs::path held = write_aged("AULAT.DBF.~tq0123456789abcdef", std::chrono::hours(1));
-  const fs::path other = write_aged("datos.xml.~tq0123456789abcdef", std::chrono::hours(1));
+  const fs::path stale =
+      write_aged("ASIGT.DBF.~tq0123456789abcdef", std::chrono::hours(1));
+  const fs::path fresh =
+      write_aged("PROFT.DBF.~tq0123456789abcdef", std::chrono::seconds(0));
+  const fs::path held =
+      write_aged("AULAT.DBF.~tq0123456789abcdef", std::chrono::hours(1));
+  const fs::path other =
+      write_aged("datos.xml.~tq0123456789abcdef", std::chrono::hours(1));
   LockedFile lock = LockedFile::Open(held, LockedFile::Access::kRead);
   Export(Document());
   EXPECT_FALSE(fs::exists(stale));

@@ -31,8 +31,8 @@ Cells BuildSlots(const std::vector<std::string>& slots,
   testing::ScratchDir dir;
   const xml::Document document =
       testing::Parse(testing::Exchange({testing::List("TRAMOS", slots)}));
-  return Columns(testing::ReadRows(testing::Build(&ExportarTramos, kDiashorast,
-                                                  document, dir.path())),
+  return Columns(testing::ReadRows(
+                     testing::Build(&ExportarTramos, kDiashorast, document, dir.path())),
                  fields);
 }
 
@@ -55,20 +55,26 @@ TEST(ExportarTramos, ReadsKeysExactlyAndTheLastValueWins) {
     std::vector<std::string> expected;  // DIHO, CODDIHO, HORADESDE, HORAHASTA, MINUTOS
   };
   const Case cases[] = {
-      {"NOMBRE then DIA: DIA wins", {{"NOMBRE", "LUNES-1"}, {"DIA", "M2"}},
+      {"NOMBRE then DIA: DIA wins",
+       {{"NOMBRE", "LUNES-1"}, {"DIA", "M2"}},
        {"M2", "", "", "", ""}},
-      {"DIA then NOMBRE: NOMBRE wins", {{"DIA", "M2"}, {"NOMBRE", "X3"}},
+      {"DIA then NOMBRE: NOMBRE wins",
+       {{"DIA", "M2"}, {"NOMBRE", "X3"}},
        {"X3", "", "", "", ""}},
-      {"repeated key: the last wins", {{"FIN", "09:00"}, {"FIN", "09:25"}},
+      {"repeated key: the last wins",
+       {{"FIN", "09:00"}, {"FIN", "09:25"}},
        {"", "", "", "09:25", ""}},
       {"lower-case, blank-led and unknown keys are ignored",
        {{"nombre", "L1"}, {" DIA", "L2"}, {"FIN ", "10"}, {"MINUTOS", "55"}},
        {"", "", "", "", ""}},
-      {"a value without key is ignored", {{"-", "L1"}, {"NINUTOS", "veinte"}},
+      {"a value without key is ignored",
+       {{"-", "L1"}, {"NINUTOS", "veinte"}},
        {"", "", "", "", "veinte"}},
       {"value texts trimmed, minutes copied as text",
-       {{"NINUTOS", " 45 "}, {"INICIO", "\n8:30\t"}}, {"", "", "8:30", "", "45"}},
-      {"widths cut", {{"CODIGO_GESTARO", "12345678901"}, {"INICIO", "123456789"}},
+       {{"NINUTOS", " 45 "}, {"INICIO", "\n8:30\t"}},
+       {"", "", "8:30", "", "45"}},
+      {"widths cut",
+       {{"CODIGO_GESTARO", "12345678901"}, {"INICIO", "123456789"}},
        {"", "1234567890", "12345678", "", ""}},
       {"no values at all: a row of empty fields", {}, {"", "", "", "", ""}},
   };
@@ -87,9 +93,9 @@ TEST(ExportarTramos, DerivesDayDigitAndHourFromTheName) {
     const char* hora;
   };
   const Case cases[] = {
-      {"L1", "1", "1"},  {"M2", "2", "2"},   {"X3", "3", "3"},    {"J4", "4", "4"},
-      {"V10", "5", "10"}, {"S", "6", ""},    {"D3", "7", "3"},    {"l1", "l", "1"},
-      {"Q7", "Q", "7"},  {"L123", "1", "12"}, {"", "", ""},
+      {"L1", "1", "1"},   {"M2", "2", "2"},    {"X3", "3", "3"}, {"J4", "4", "4"},
+      {"V10", "5", "10"}, {"S", "6", ""},      {"D3", "7", "3"}, {"l1", "l", "1"},
+      {"Q7", "Q", "7"},   {"L123", "1", "12"}, {"", "", ""},
   };
   std::vector<std::string> slots;
   for (const Case& c : cases) slots.push_back(Slot({{"NOMBRE", c.name}}));
@@ -97,8 +103,8 @@ TEST(ExportarTramos, DerivesDayDigitAndHourFromTheName) {
   ASSERT_EQ(cells.size(), std::size(cases));
   for (std::size_t i = 0; i < cells.size(); ++i) {
     SCOPED_TRACE(cases[i].name);
-    EXPECT_EQ(cells[i], (std::vector<std::string>{cases[i].name, cases[i].dia,
-                                                  cases[i].hora}));
+    EXPECT_EQ(cells[i],
+              (std::vector<std::string>{cases[i].name, cases[i].dia, cases[i].hora}));
   }
 }
 
