@@ -56,6 +56,11 @@ LockedFile LockOldTable(const fs::path& target) {
 
 StagedTableSet::StagedTableSet(fs::path working_dir)
     : working_dir_(std::move(working_dir)) {
+  std::error_code error;
+  if (!fs::is_directory(working_dir_, error)) {
+    throw TableError("No existe la carpeta de trabajo «" +
+                     working_dir_.string() + "»");
+  }
   RemoveStaleTemporaries();
 }
 
@@ -119,7 +124,7 @@ StagedTableSet::Staged& StagedTableSet::Find(const TableLayout& layout) {
 void StagedTableSet::RemoveStaleTemporaries() const {
   std::error_code error;
   fs::directory_iterator entries(working_dir_, error);
-  if (error) return;  // a missing folder is reported when a table is made
+  if (error) return;  // an unreadable folder fails when a table is made
   const auto now = fs::file_time_type::clock::now();
   for (const fs::directory_entry& entry : entries) {
     if (!IsTemporaryTable(entry.path())) continue;

@@ -33,7 +33,8 @@ class StagedTableSet {
  public:
   static constexpr std::chrono::seconds kStaleAfter{60};
 
-  // Removes stale temporary tables of earlier runs from `working_dir`.
+  // Removes stale temporary tables of earlier runs from `working_dir`;
+  // TableError when that folder does not exist (nothing creates it).
   explicit StagedTableSet(std::filesystem::path working_dir);
   // Removes every temporary file that was not committed; never throws.
   ~StagedTableSet();

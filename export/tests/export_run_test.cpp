@@ -200,6 +200,20 @@ TEST_F(ExportRunTest, MalformedDocumentTouchesNothing) {
   EXPECT_EQ(port.calls, (Calls{"choose"}));
 }
 
+TEST_F(ExportRunTest, MissingWorkingDirectoryIsNamed) {
+  FakePort port(WriteDocument(Document()));
+  const fs::path missing = work_ / "QTEMP";
+  try {
+    BExportarClick(state_, port, missing, nullptr);
+    FAIL() << "no error";
+  } catch (const TableError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "No existe la carpeta de trabajo «" + missing.string() + "»");
+  }
+  EXPECT_FALSE(fs::exists(missing));
+  EXPECT_EQ(port.calls, (Calls{"choose", "busy:on", "busy:off"}));
+}
+
 TEST_F(ExportRunTest, CompletedRunReplacesTablesFoundIgnoringCaseAndRemovesIndexes) {
   PrepareOldTables();
   fs::rename(work_ / "AULAT.DBF", work_ / "aulat.dbf");
