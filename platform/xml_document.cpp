@@ -745,19 +745,37 @@ Node Document::CreateElement(std::string_view name) {
 
 namespace {
 
-std::string SerializeDocument(xmlDoc* doc, const std::string& target) {
-  // A document that declares no encoding is written in UTF-8, declared.
-  const bool declared = doc->encoding != nullptr;
-  const std::string encoding = declared ? C(doc->encoding) : "UTF-8";
+// Encodings whose output libxml2 detects and reads back by construction
+// (markup in ASCII, or UTF-16 with its byte-order mark or '<' pattern).
+bool IsTrustedEncoding(std::string_view encoding) {
+  std::string upper(encoding);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static constexpr std::string_view kExact[] = {
+      "UTF-8", "UTF8", "UTF-16", "UTF-16LE", "UTF-16BE", "US-ASCII", "ASCII",
+      "LATIN1", "ISO-LATIN-1"};
+  for (std::string_view known : kExact) {
+    if (upper == known) return true;
+  }
+  const auto digits_after = [&](std::string_view prefix) {
+    return upper.size() > prefix.size() && upper.starts_with(prefix) &&
+           std::all_of(upper.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                       upper.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return digits_after("ISO-8859-") || digits_after("WINDOWS-") ||
+         digits_after("CP");
+}
+
+// The document in `encoding`, which also goes into the declaration.
+std::string DumpIn(xmlDoc* doc, const std::string& encoding,
+                   const std::string& target) {
   ErrorCapture capture;
   xmlChar* memory = nullptr;
   int size = 0;
-  if (!declared) doc->encoding = xmlStrdup(X("UTF-8"));
+  const xmlChar* declared = doc->encoding;
+  doc->encoding = xmlStrdup(X(encoding.c_str()));
   xmlDocDumpMemoryEnc(doc, &memory, &size, encoding.c_str());
-  if (!declared) {
-    xmlFree(const_cast<xmlChar*>(doc->encoding));
-    doc->encoding = nullptr;
-  }
+  xmlFree(const_cast<xmlChar*>(doc->encoding));
+  doc->encoding = declared;
   XmlCharPtr owned(memory);
   if (!owned || size < 0 || capture.HasError()) {
     throw XmlError("No se puede escribir el documento XML «" + target +
@@ -766,6 +784,25 @@ std::string SerializeDocument(xmlDoc* doc, const std::string& target) {
                                        : std::string("error desconocido")));
   }
   return std::string(C(owned.get()), static_cast<std::size_t>(size));
+}
+
+// The document in its declared encoding, UTF-8 when none is declared. Some
+// encodings libxml2 reads cannot be written so that they read back (UTF-7
+// writes '<' as "+ADw-"): for any encoding outside the trusted set the
+// output is parsed again, and written in UTF-8 when that fails.
+std::string SerializeDocument(xmlDoc* doc, const std::string& target) {
+  if (doc->encoding == nullptr) return DumpIn(doc, "UTF-8", target);
+  const std::string encoding = C(doc->encoding);
+  if (!IsTrustedEncoding(encoding)) {
+    try {
+      std::string bytes = DumpIn(doc, encoding, target);
+      (void)Document::Parse(bytes, target);
+      return bytes;
+    } catch (const XmlError&) {
+      return DumpIn(doc, "UTF-8", target);
+    }
+  }
+  return DumpIn(doc, encoding, target);
 }
 
 }  // namespace

@@ -120,6 +120,12 @@ TEST_F(XmlDocumentTest, RoundTripKeepsDeclarationAndUntouchedNodes) {
        "\xE2\x82\xAC\xE2\x80\x9C\xC3\xA9 <b>", "\xE2\x82\xAC"},
       {"UTF-8", utf8, utf8, "\xC3\xA9 <b>", "\xC3\xA9"},
       {"UTF-16 with BOM", utf16, utf16, "\xC3\xA9 <b>", "\xC3\xA9"},
+      // UTF-7 written back would spell '<' as "+ADw-", unreadable: UTF-8.
+      {"UTF-7",
+       "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n"
+       "<SERVICIO>\n  <a x=\"+AOk-\">+AOk- <![CDATA[<b>]]></a>\n"
+       "\t<!-- c+APE- -->\n  <?pi data?>\n</SERVICIO>\n",
+       utf8, "\xC3\xA9 <b>", "\xC3\xA9"},
       // No declaration: saved as UTF-8, declared.
       {"undeclared UTF-8", body_utf8,
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body_utf8,
