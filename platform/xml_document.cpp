@@ -675,7 +675,9 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
   // kept (no NOBLANKS) so untouched whitespace is saved as loaded. COMPACT
   // stores short texts inside their nodes: less memory for big documents.
   constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_COMPACT;
-  DocPtr doc(xmlCtxtReadMemory(ctxt.get(), bytes.data(),
+  // An empty view may carry no pointer; libxml2 then reports nothing.
+  const char* data = bytes.empty() ? "" : bytes.data();
+  DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data,
                                static_cast<int>(bytes.size()), nullptr,
                                nullptr, kOptions));
   if (state.entity_declared) {

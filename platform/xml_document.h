@@ -12,7 +12,8 @@
 // parser's message.
 //
 // Saving writes the whole document in its declared encoding (UTF-8 when none
-// is declared), characters the encoding cannot hold as numeric character
+// is declared, or when the declared one cannot be read back once written, as
+// UTF-7), characters the encoding cannot hold as numeric character
 // references, untouched nodes (whitespace included) as loaded. The save is
 // atomic: a temporary file in the target's folder renamed over the target;
 // on failure the old file is left as it was.
