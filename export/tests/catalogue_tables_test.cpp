@@ -158,13 +158,21 @@ TEST(ExportarGrupos, WritesGroupsWithLevelAndDescription) {
   }
 }
 
-TEST(CatalogueBuilders, MissingListGivesAnEmptyTable) {
-  testing::ScratchDir dir;
-  const xml::Document document =
-      testing::Parse("<SERVICIO><SALIDAS><listasal seq=\"OTRA\">" +
-                     Element({"a", "b", "c", "d"}) + "</listasal></SALIDAS></SERVICIO>");
-  EXPECT_TRUE(ReadRows(testing::Build(&ExportarProfesores, kProft, document, dir.path()))
-                  .empty());
+TEST(CatalogueBuilders, DocumentWithoutTheListGivesAnEmptyTable) {
+  const std::string teacher = Element({"a", "b", "c", "d"});
+  const std::string documents[] = {
+      "<SERVICIO><SALIDAS>" + List("OTRA", {teacher}) + "</SALIDAS></SERVICIO>",
+      "<SERVICIO>" + List("PROFESORES", {teacher}) + "</SERVICIO>",
+      "<GESTARO><SALIDAS>" + List("PROFESORES", {teacher}) + "</SALIDAS></GESTARO>",
+  };
+  for (const std::string& text : documents) {
+    SCOPED_TRACE(text);
+    testing::ScratchDir dir;
+    const xml::Document document = testing::Parse(text);
+    EXPECT_TRUE(
+        ReadRows(testing::Build(&ExportarProfesores, kProft, document, dir.path()))
+            .empty());
+  }
 }
 
 TEST(CatalogueBuilders, ReadsEveryListOfTheSameNameInOrder) {
