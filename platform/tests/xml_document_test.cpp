@@ -82,8 +82,15 @@ class XmlDocumentTest : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override {
+    // Give back what a test took away, or remove_all cannot empty it.
     std::error_code ec;
     fs::permissions(dir_, fs::perms::owner_all, ec);
+    for (auto it = fs::recursive_directory_iterator(dir_, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+      if (it->is_directory()) {
+        fs::permissions(it->path(), fs::perms::owner_all, ec);
+      }
+    }
     fs::remove_all(dir_, ec);
   }
   fs::path dir_;
