@@ -39,3 +39,5 @@ endfunction()
 
 tq_add_qt_test(command_line_test tests/command_line_test.cpp)
 tq_add_qt_test(layout_test tests/layout_test.cpp)
+tq_add_qt_test(host_mode_test tests/host_mode_test.cpp)
+tq_add_qt_test(dialogs_test tests/dialogs_test.cpp)

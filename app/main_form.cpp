@@ -202,6 +202,7 @@ void TMForm::FormCreate() {
 void TMForm::Run() {
   Guarded([this] { FormShow(); });
   if (closed_) return;
+  winId();  // the native window, whose frame (where known) is centred too
   move(CentrePosition());
   show();
 }
@@ -231,8 +232,10 @@ QPoint TMForm::CentrePosition() const {
     if (screen == nullptr) return {0, 0};
     area = screen->geometry();
   }
-  return {area.x() + std::max(0, (area.width() - width()) / 2),
-          area.y() + std::max(0, (area.height() - height()) / 2)};
+  // move() places the frame (none in host mode), so its size is centred.
+  const QSize outer = frameGeometry().size();
+  return {area.x() + std::max(0, (area.width() - outer.width()) / 2),
+          area.y() + std::max(0, (area.height() - outer.height()) / 2)};
 }
 
 void TMForm::closeEvent(QCloseEvent* event) {

@@ -27,9 +27,11 @@ class CentredBox : public QMessageBox {
     QMessageBox::showEvent(event);
     QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
+    // move() places the frame, so the frame's size is what is centred.
     const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2,
-         area.y() + (area.height() - height()) / 2);
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
   }
 };
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -24,7 +25,7 @@ struct SeenDialog {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
   QStringList proposed;  // the file dialog's selection when it opened
-  QRect geometry;
+  QRect geometry;  // with the frame
 };
 
 class ModalAnswerer : public QObject {
@@ -41,12 +42,14 @@ class ModalAnswerer : public QObject {
     return *this;
   }
 
-  // The file dialog: type `path` and accept.
+  // The file dialog: type `path` into its file name box and accept, as a
+  // user does. (selectFile() leaves the box alone while it has the focus.)
   static Answer Choose(const QString& path) {
     return [path](QDialog& dialog) {
-      auto& files = static_cast<QFileDialog&>(dialog);
-      files.selectFile(path);
-      QMetaObject::invokeMethod(&files, "accept");  // protected in QFileDialog
+      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+      Q_ASSERT(name != nullptr);
+      name->setText(path);
+      QMetaObject::invokeMethod(&dialog, "accept");  // protected in QFileDialog
     };
   }
   static Answer Cancel() {
@@ -71,7 +74,7 @@ class ModalAnswerer : public QObject {
             Qt::SingleShotConnection);
     SeenDialog seen;
     seen.title = dialog->windowTitle();
-    seen.geometry = dialog->geometry();
+    seen.geometry = dialog->frameGeometry();
     if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
       seen.kind = "box";
       seen.text = box->text();
