@@ -41,3 +41,12 @@ tq_add_qt_test(command_line_test tests/command_line_test.cpp)
 tq_add_qt_test(layout_test tests/layout_test.cpp)
 tq_add_qt_test(host_mode_test tests/host_mode_test.cpp)
 tq_add_qt_test(dialogs_test tests/dialogs_test.cpp)
+
+# The end-to-end host-mode run under Xvfb, with a Tk window as the host.
+add_executable(tq_grab_window tests/grab_window.cpp)
+target_link_libraries(tq_grab_window PRIVATE Qt6::Gui)
+add_test(NAME host_mode_e2e
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/host_mode_e2e.sh
+          $<TARGET_FILE:TransQuadrixGestaro> $<TARGET_FILE:tq_grab_window>
+          ${CMAKE_CURRENT_SOURCE_DIR}/tests/data)
+set_tests_properties(host_mode_e2e PROPERTIES LABELS gui TIMEOUT 240)

@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libxml2-dev libxml2-utils
   libgtest-dev libgmock-dev
-  qt6-base-dev qt6-base-dev-tools libxcb1-dev
+  qt6-base-dev qt6-base-dev-tools libxcb1-dev fonts-liberation2
   xvfb x11-utils xdotool tk
   python3 python3-dbfread gdal-bin
   time
