@@ -9,6 +9,8 @@
 #   4. an unknown action word: the window shows inside the host, centred in
 #      its client area, and "Salir" closes it: 0. With TQ_SCREENSHOT=file.png
 #      the window is also saved as a picture there.
+#   5. a handle that names no window: the error report, then stand-alone
+#      use (the action still starts, the window stays, no Quadrano.ini).
 # The working directory C:\QTEMP is $WINEPREFIX/drive_c/qtemp; WINEPREFIX
 # points into a temporary folder. Every wait has a deadline; Xvfb, wish and
 # the converter are always ended.
@@ -96,10 +98,12 @@ expect_child_of_host() {
     fail "the converter's window is not a child of the host window: $(xwininfo -tree -id "$host_id")"
 }
 
+# Types PATH into the file dialog; unless "alone" follows, the converter's
+# window must be in the host by then.
 choose_file() {
-  local path=$1 dialog
+  local path=$1 where=${2:-host} dialog
   dialog=$(poll "the file dialog" visible_window "Archivo XML")
-  expect_child_of_host
+  [ "$where" = alone ] || expect_child_of_host
   xdotool windowfocus --sync "$dialog"
   xdotool type --delay 10 -- "$path"
   # The completer's popup can take the first Return; press again while the
@@ -172,5 +176,17 @@ fi
 # BClose lies at 256,32 in the bottom band, which starts at 168.
 xdotool mousemove --window "$window" 300 212 click 1
 expect_code "$work/case4" 0
+
+log "5. a handle that names no window: reported, then stand-alone"
+start_converter "$work/case5" exportar 1FFFFFF0
+dismiss_message  # the error report names the handle
+choose_file "$work/falta.xml" alone
+dismiss_message  # "No existe archivo"; stand-alone, the window stays
+window=$(poll "the stand-alone window" visible_window "$caption")
+xwininfo -tree -id "$host_id" | grep -qF "\"$caption\"" && fail "the window went into the host"
+xdotool mousemove --window "$window" 300 212 click 1
+poll "the converter to end" process_ended "$converter_pid" >/dev/null
+[ ! -e "$work/case5/bin/Quadrano.ini" ] || fail "stand-alone use wrote Quadrano.ini"
+log "no Quadrano.ini written"
 
 log "all host-mode cases passed"
