@@ -117,6 +117,7 @@ class ErrorCapture {
   const std::string& Message() const { return message_; }
   int Line() const { return line_; }
   int Column() const { return column_; }
+  int Code() const { return code_; }
 
  private:
   static void Handle(void* self, xmlError* error) {
@@ -135,6 +136,7 @@ class ErrorCapture {
     }
     capture->line_ = error->line;
     capture->column_ = error->int2;
+    capture->code_ = error->code;
   }
 
   xmlStructuredErrorFunc previous_handler_;
@@ -143,6 +145,7 @@ class ErrorCapture {
   std::string message_;
   int line_ = 0;
   int column_ = 0;
+  int code_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -626,6 +629,48 @@ std::string ReadCause(int error) {
   }
 }
 
+// Is (line, column), as the parser counts them from 1, past the last
+// character of `bytes`? Columns count characters, not UTF-8 bytes.
+bool IsEndOfData(std::string_view bytes, int line, int column) {
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+  if (line <= 0 || static_cast<std::size_t>(line) != lines) return false;
+  const std::size_t last_line = bytes.rfind('\n');
+  const std::string_view tail =
+      last_line == std::string_view::npos ? bytes : bytes.substr(last_line + 1);
+  const auto characters = std::count_if(tail.begin(), tail.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  return column > characters;
+}
+
+// The Spanish cause of a failed parse of `bytes`: what the user can act on,
+// the parser's own (English) message follows it in the report. `at_end`: the
+// parser stopped at the end of the data.
+std::string ParseFailureCause(std::string_view bytes, int code, bool at_end) {
+  if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    return "el archivo está vacío";
+  }
+  // "<" as UTF-16 without a byte-order mark: 3C 00 or 00 3C.
+  if (bytes.size() >= 2 && ((bytes[0] == '<' && bytes[1] == '\0') ||
+                            (bytes[0] == '\0' && bytes[1] == '<'))) {
+    return "parece texto UTF-16 sin marca de orden de bytes (BOM); guárdelo "
+           "en UTF-8 o en UTF-16 con BOM";
+  }
+  if (code == XML_ERR_DOCUMENT_EMPTY) {
+    return "no empieza por una etiqueta XML; quizá es un archivo de otro tipo";
+  }
+  // A wrong closing tag is reported after it is read, also at the end.
+  if (at_end && code != XML_ERR_TAG_NAME_MISMATCH) {
+    return "el documento termina antes de tiempo; quizá el archivo está "
+           "cortado";
+  }
+  if (code == XML_ERR_INVALID_CHAR) {
+    return "contiene un carácter que XML no admite";
+  }
+  return "está mal formado";
+}
+
 }  // namespace
 
 Document::Document(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -639,6 +684,16 @@ Document Document::Load(const std::filesystem::path& path) {
   if (std::filesystem::is_directory(path, ec)) {
     throw XmlError("No se puede leer el archivo «" + name +
                    "»: " + ReadCause(EISDIR));
+  }
+  // Refused before it is read: the tree of a document takes some fifteen
+  // times its size, so this bounds the memory a load can take.
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxDocumentBytes) {
+    throw XmlError("El archivo «" + name + "» es demasiado grande (" +
+                   std::to_string((size + 1024 * 1024 - 1) / (1024 * 1024)) +
+                   " MB; el máximo es " +
+                   std::to_string(kMaxDocumentBytes / (1024 * 1024)) +
+                   " MB); quizá no es un documento de intercambio");
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
@@ -686,16 +741,17 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
                    "»), que no se admiten por seguridad");
   }
   if (!doc || !ctxt->wellFormed) {
-    std::string message = "El archivo «" + file +
-                          "» no es un documento XML válido (línea " +
-                          std::to_string(capture.HasError() ? capture.Line()
-                                                            : 0) +
-                          ", columna " +
-                          std::to_string(capture.HasError() ? capture.Column()
-                                                            : 0) +
-                          "): " +
-                          (capture.HasError() ? capture.Message()
-                                              : std::string("error desconocido"));
+    const bool at_end = capture.HasError() &&
+                        IsEndOfData(bytes, capture.Line(), capture.Column());
+    std::string message =
+        "El archivo «" + file + "» no es un documento XML válido: " +
+        ParseFailureCause(bytes, capture.Code(), at_end) + " (línea " +
+        std::to_string(capture.HasError() ? capture.Line() : 0) +
+        ", columna " +
+        std::to_string(capture.HasError() ? capture.Column() : 0) + "; " +
+        (capture.HasError() ? capture.Message()
+                            : std::string("error desconocido")) +
+        ")";
     throw XmlError(message);
   }
   auto impl = std::make_unique<Impl>();

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -72,6 +73,10 @@ class Node {
 
 class Document {
  public:
+  // Load refuses a larger file before reading it (XmlError): no exchange
+  // document comes near this size, and it bounds the memory of a load.
+  static constexpr std::uintmax_t kMaxDocumentBytes = 64u * 1024 * 1024;
+
   // Loads and parses the whole file; raises XmlError on any failure.
   static Document Load(const std::filesystem::path& path);
   // Parses a document held in memory; `name` stands for the file in messages.

@@ -241,20 +241,21 @@ TEST_F(XmlDocumentTest, MalformedInputReportsFileLineAndColumn) {
   };
   const Case cases[] = {
       {"empty", "",
-       "El archivo «/x/a.xml» no es un documento XML válido (línea 1, "
-       "columna 1): Document is empty"},
+       "El archivo «/x/a.xml» no es un documento XML válido: el archivo "
+       "está vacío (línea 1, columna 1; Document is empty)"},
       {"mismatched tags", "<a>\n<b>\n</a>",
-       "El archivo «/x/a.xml» no es un documento XML válido (línea 3, "
-       "columna 5): Opening and ending tag mismatch: b line 2 and a"},
+       "El archivo «/x/a.xml» no es un documento XML válido: está mal "
+       "formado (línea 3, columna 5; Opening and ending tag mismatch: b "
+       "line 2 and a)"},
       {"truncated", "<SERVICIO>\n  <SALIDAS>\n    <listasal seq=\"MAT",
-       "El archivo «/x/a.xml» no es un documento XML válido (línea 3, "
-       "columna 23): AttValue: ' expected"},
+       "El archivo «/x/a.xml» no es un documento XML válido: el documento "
+       "termina antes de tiempo; quizá el archivo está cortado (línea 3, "
+       "columna 23; AttValue: ' expected)"},
       {"binary garbage", std::string("\x01\x00\xFF\xFE\x9C garbage", 13),
-       "El archivo «/x/a.xml» no es un documento XML válido (línea 1, "
-       "columna 1): "},
+       "El archivo «/x/a.xml» no es un documento XML válido: "},
       {"undeclared entity", "<a>\n&e;</a>",
-       "El archivo «/x/a.xml» no es un documento XML válido (línea 2, "
-       "columna 4): Entity 'e' not defined"},
+       "El archivo «/x/a.xml» no es un documento XML válido: está mal "
+       "formado (línea 2, columna 4; Entity 'e' not defined)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -275,6 +276,15 @@ TEST_F(XmlDocumentTest, UnreadableFileNamesTheFileAndTheCause) {
   EXPECT_EQ(XmlErrorOf([&] { Document::Load(dir_); }),
             "No se puede leer el archivo «" + dir_.string() +
                 "»: es una carpeta, no un archivo");
+
+  // Refused by its size before a byte is read (the file is sparse).
+  const fs::path huge = dir_ / "huge.xml";
+  { std::ofstream(huge) << "<SERVICIO>"; }
+  fs::resize_file(huge, Document::kMaxDocumentBytes + 1);
+  EXPECT_EQ(XmlErrorOf([&] { Document::Load(huge); }),
+            "El archivo «" + huge.string() +
+                "» es demasiado grande (65 MB; el máximo es 64 MB); quizá no "
+                "es un documento de intercambio");
 }
 
 // --- Selection -------------------------------------------------------------
