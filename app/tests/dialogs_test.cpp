@@ -173,7 +173,7 @@ void DialogsTest::HelpNeedsChmFile() {
   FormRig rig;
   rig.Help().SetHelpFile(name.toStdString());
   rig.Help().Context(1);
-  QCOMPARE(rig.help_requests.size(), size_t{passed ? 1 : 0});
+  QCOMPARE(rig.help_requests.size(), passed ? size_t{1} : size_t{0});
 }
 
 }  // namespace

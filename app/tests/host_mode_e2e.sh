@@ -125,9 +125,18 @@ dismiss_message() {
   xdotool key Return
 }
 
+# Waits for the converter to end and requires a clean exit (no crash while
+# the window is torn down inside the host).
+expect_exit() {
+  poll "the converter to end" process_ended "$converter_pid" >/dev/null
+  local status=0
+  wait "$converter_pid" || status=$?
+  [ "$status" -eq 0 ] || fail "the converter ended with status $status: $(cat "$1/converter.log")"
+}
+
 expect_code() {
   local case_dir=$1 code=$2
-  poll "the converter to end" process_ended "$converter_pid" >/dev/null
+  expect_exit "$case_dir"
   local ini=$case_dir/bin/Quadrano.ini
   [ -f "$ini" ] || fail "no $ini"
   grep -qx $'Transformado='"$code"$'\r' "$ini" ||
@@ -185,7 +194,7 @@ dismiss_message  # "No existe archivo"; stand-alone, the window stays
 window=$(poll "the stand-alone window" visible_window "$caption")
 xwininfo -tree -id "$host_id" | grep -qF "\"$caption\"" && fail "the window went into the host"
 xdotool mousemove --window "$window" 300 212 click 1
-poll "the converter to end" process_ended "$converter_pid" >/dev/null
+expect_exit "$work/case5"
 [ ! -e "$work/case5/bin/Quadrano.ini" ] || fail "stand-alone use wrote Quadrano.ini"
 log "no Quadrano.ini written"
 
