@@ -2,11 +2,14 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "export/builders.h"
 #include "export/table_set.h"
 #include "formats/table_layouts.h"
+#include "platform/error.h"
 #include "platform/xml_document.h"
 
 namespace tq {
@@ -45,15 +48,39 @@ bool FileExists(const std::string& path) {
   return fs::is_regular_file(PathOf(path), error);
 }
 
+// Said after an error raised while the tables are built: the old ones are
+// all still in place.
+constexpr char kNothingChanged[] = "; no se ha cambiado ninguna tabla";
+
+// Runs `step`'s builder. Its errors name the table being built, never the
+// temporary file, and a value that is no number also names the document.
+void Build(const BuildStep& step, BuilderContext& context,
+           const StagedTableSet& tables, const std::string& document_file) {
+  try {
+    step.build(context);
+  } catch (const ConversionError& error) {
+    throw ConversionError("El documento «" + document_file +
+                          "» no se puede pasar a la tabla «" +
+                          tables.NameTables(context.table_file.string()) +
+                          "»: " + error.what() + kNothingChanged);
+  } catch (const TableInUseError& error) {
+    throw TableInUseError(tables.NameTables(error.what()) + kNothingChanged);
+  } catch (const TableError& error) {
+    throw TableError(tables.NameTables(error.what()) + kNothingChanged);
+  } catch (const Error& error) {
+    throw Error(tables.NameTables(error.what()) + kNothingChanged);
+  }
+}
+
 // Builds the six tables from `document` and replaces the old ones with them.
-void BuildTables(const xml::Document& document, const fs::path& working_dir,
-                 ExportReport* report) {
+void BuildTables(const xml::Document& document, const std::string& document_file,
+                 const fs::path& working_dir, ExportReport* report) {
   StagedTableSet tables(working_dir);
   fs::path subjects_file;
   for (const BuildStep& step : kSteps) {
     BuilderContext context{document, tables.Stage(step.table), subjects_file,
                            report};
-    step.build(context);
+    Build(step, context, tables, document_file);
     if (&step.table == &kAsignomt) {
       subjects_file = context.table_file;
     } else {
@@ -87,7 +114,7 @@ RunOutcome BExportarClick(ProcessState& state, RunPort& port,
       xml::Document::Load(PathOf(state.ArchivoXML)));
   {
     BusyPointer busy(port);
-    BuildTables(*state.DocXML, working_dir, report);
+    BuildTables(*state.DocXML, state.ArchivoXML, working_dir, report);
   }
   state.CodigoResultado = 1;
   port.ShowMessage(kProcesoFinalizado);

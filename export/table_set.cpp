@@ -76,7 +76,8 @@ StagedTableSet::~StagedTableSet() {
 fs::path StagedTableSet::Stage(const TableLayout& layout) {
   const fs::path target =
       FindIgnoringCase(working_dir_, DataFileName(layout.name));
-  staged_.push_back({&layout, TemporarySibling(target), LockedFile(), false});
+  staged_.push_back(
+      {&layout, TemporarySibling(target), target, LockedFile(), false});
   return staged_.back().temporary;
 }
 
@@ -111,6 +112,18 @@ void StagedTableSet::Commit() {
   }
   SyncFolder(working_dir_);
   for (Staged& staged : staged_) staged.hold = LockedFile();
+}
+
+std::string StagedTableSet::NameTables(std::string message) const {
+  for (const Staged& staged : staged_) {
+    const std::string temporary = staged.temporary.string();
+    const std::string target = staged.target.string();
+    for (std::size_t at = message.find(temporary); at != std::string::npos;
+         at = message.find(temporary, at + target.size())) {
+      message.replace(at, temporary.size(), target);
+    }
+  }
+  return message;
 }
 
 StagedTableSet::Staged& StagedTableSet::Find(const TableLayout& layout) {

@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "formats/table_layouts.h"
@@ -47,6 +48,11 @@ class StagedTableSet {
   // renames it (or the set is destroyed). Nothing may open it afterwards.
   void Hold(const TableLayout& layout);
 
+  // `message` with every temporary file's path replaced by the path of the
+  // table it stands for, so that an error raised while a table is built
+  // names the table the user knows ("…/ASIGT.DBF", not "…/ASIGT.DBF.~tq…").
+  std::string NameTables(std::string message) const;
+
   // Replaces the old tables by the staged ones, in the order staged, removes
   // their .MDX files and syncs the folder. Every staged table must be
   // complete and closed.
@@ -56,6 +62,7 @@ class StagedTableSet {
   struct Staged {
     const TableLayout* layout;
     std::filesystem::path temporary;
+    std::filesystem::path target;
     LockedFile hold;
     bool committed = false;
   };

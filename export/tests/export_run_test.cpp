@@ -154,12 +154,18 @@ TEST_F(ExportRunTest, FailureInTheMiddleLeavesEveryTableAsItWas) {
   PrepareOldTables();
   const auto before = testing::Snapshot(work_.path());
   state_.CodigoResultado = 5;
-  FakePort port(WriteDocument(Document("1.5")));
+  const std::string document = WriteDocument(Document("1.5"));
+  FakePort port(document);
   try {
     Run(port);
     FAIL() << "no error";
   } catch (const ConversionError& error) {
-    EXPECT_STREQ(error.what(), "'1.5' no es un valor entero válido");
+    // The table being built, never its temporary file.
+    EXPECT_EQ(error.what(), "El documento «" + document +
+                                "» no se puede pasar a la tabla «" +
+                                (work_.path() / "ASIGT.DBF").string() +
+                                "»: '1.5' no es un valor entero válido; no "
+                                "se ha cambiado ninguna tabla");
   }
   EXPECT_EQ(testing::Snapshot(work_.path()), before);
   EXPECT_EQ(port.calls, (Calls{"choose", "busy:on", "busy:off"}));
