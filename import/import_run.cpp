@@ -207,6 +207,12 @@ RunOutcome BImportarClick(ProcessState& state, RunPort& port,
   xml::Document& document = *state.DocXML;
   const xml::Node salidas = ReplaceSalidas(document, state.ArchivoXML);
 
+  // Named as such, rather than as the first table that cannot be found.
+  std::error_code no_folder;
+  if (!std::filesystem::is_directory(working_dir, no_folder)) {
+    throw TableError("No existe la carpeta de trabajo «" +
+                     working_dir.string() + "»; no se ha guardado nada");
+  }
   ImportTables tables(working_dir);
   for (dbf::Table* table : tables.Opened()) table->SetActive(true);
   LookupTables lookups{tables.nom_asg, tables.tramos, tables.aulas,
