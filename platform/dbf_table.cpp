@@ -832,7 +832,12 @@ void Table::SetFilter(std::string_view text) {
   t.filter_text = std::string(text);
   if (t.active && t.filtered) {
     t.CheckBrowseMode();
-    t.ApplyFilter();
+    try {
+      t.ApplyFilter();
+    } catch (...) {
+      t.filtered = false;  // a refused text leaves the table unfiltered
+      throw;
+    }
   }
 }
 

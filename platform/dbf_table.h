@@ -44,6 +44,8 @@ class Field {
   const std::string& Name() const;
 
   // The value without the blanks that fill the field (leading blanks stay).
+  // A numeric field gives its number in the shortest form ("3", "1.5"), a
+  // logical one "T", "F" or "", a date one its digits YYYYMMDD.
   std::string AsString() const;
   // Numeric fields: the whole number (blank reads 0). Character fields that
   // hold an optional sign and decimal digits: that number. Anything else
@@ -86,6 +88,8 @@ class Table {
 
   // Opens for exclusive use and stands on the first row. TableInUseError when
   // another holder has the file; TableError for a missing or corrupt file.
+  // The file is found ignoring the letter case of its name. The lock is a
+  // LockedFile (platform/locked_file.h): advisory, held until Close.
   void Open();
   // Writes the appended rows, the record count and the end marker, syncs
   // and releases the file. A failed write or flush raises TableError.
@@ -127,7 +131,10 @@ class Table {
   bool Locate(std::span<const Match> matches);
   bool Locate(std::string_view field, std::string_view value);
 
-  // Starts a new, blank row; Post() adds it after the others.
+  // Starts a new, blank row; Post() adds it after the others and the cursor
+  // stands on it. As in dBase, moving the cursor (First, Next, Locate, a new
+  // Append, a filter change) posts a row still being appended; Close drops
+  // it. Assigning a field outside Append raises TableError.
   void Append();
   void Post();
 

@@ -458,6 +458,15 @@ TEST_F(DbfTableTest, FilterOtherThanFieldEqualsValueIsRefused) {
     table.First();
     EXPECT_FALSE(table.Eof()) << "the table stays unfiltered";
   }
+  // A refused text given while filtered leaves the table unfiltered.
+  table.SetFilter("PROF= 'ZZ'");
+  table.SetFiltered(true);
+  EXPECT_TRUE(table.Eof());
+  EXPECT_THROW(table.SetFilter("PROF > 'A'"), TableError);
+  table.First();
+  EXPECT_FALSE(table.Eof());
+  table.SetFiltered(false);
+
   table.SetFilter("AULA= 'A1'");
   try {
     table.SetFiltered(true);
