@@ -607,6 +607,22 @@ void Node::RemoveChild(Node child) {
   ImplOf(parent).detached.push_back(node);
 }
 
+void Node::DeleteChild(Node child) {
+  RemoveChild(child);
+  DocumentState& state = ImplOf(N(node_));
+  xmlNode* node = N(child.node_);
+  // No longer owned by the list of detached nodes; nodes of its subtree
+  // that were detached before and put back are freed with it, so they
+  // leave the list too.
+  std::erase_if(state.detached, [node](xmlNode* held) {
+    for (xmlNode* up = held; up != nullptr; up = up->parent) {
+      if (up == node) return true;
+    }
+    return false;
+  });
+  xmlFreeNode(node);
+}
+
 // ---------------------------------------------------------------------------
 // Document
 
@@ -710,6 +726,25 @@ Document Document::Load(const std::filesystem::path& path) {
   return Parse(bytes, name);
 }
 
+namespace {
+
+// The parser's input read from memory, one chunk per call.
+struct MemorySource {
+  std::string_view rest;
+
+  static int Read(void* self, char* buffer, int length) {
+    auto* source = static_cast<MemorySource*>(self);
+    const std::size_t n =
+        std::min(source->rest.size(), static_cast<std::size_t>(length));
+    std::memcpy(buffer, source->rest.data(), n);
+    source->rest.remove_prefix(n);
+    return static_cast<int>(n);
+  }
+  static int Close(void*) { return 0; }
+};
+
+}  // namespace
+
 Document Document::Parse(std::string_view bytes, std::string_view name) {
   InitLibxml();
   const std::string file(name);
@@ -730,11 +765,13 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
   // kept (no NOBLANKS) so untouched whitespace is saved as loaded. COMPACT
   // stores short texts inside their nodes: less memory for big documents.
   constexpr int kOptions = XML_PARSE_NONET | XML_PARSE_COMPACT;
-  // An empty view may carry no pointer; libxml2 then reports nothing.
-  const char* data = bytes.empty() ? "" : bytes.data();
-  DocPtr doc(xmlCtxtReadMemory(ctxt.get(), data,
-                               static_cast<int>(bytes.size()), nullptr,
-                               nullptr, kOptions));
+  // Fed in chunks rather than through xmlCtxtReadMemory, which first copies
+  // the whole input into a buffer of its own: that copy would live beside
+  // the growing tree until the end of the parse.
+  MemorySource source{bytes};
+  DocPtr doc(xmlCtxtReadIO(ctxt.get(), &MemorySource::Read,
+                           &MemorySource::Close, &source, nullptr, nullptr,
+                           kOptions));
   if (state.entity_declared) {
     throw XmlError("El archivo XML «" + file + "» declara entidades («" +
                    state.entity_name +
