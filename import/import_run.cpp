@@ -115,7 +115,8 @@ xml::Node ReplaceSalidas(xml::Document& document, const std::string& file) {
     throw XmlError("El documento «" + file + "» no tiene sección " +
                    std::string(exchange::kSalidas));
   }
-  root.RemoveChild(old_salidas);
+  // The old section is freed now: its memory serves the new one.
+  root.DeleteChild(old_salidas);
   xml::Node salidas = document.CreateElement(exchange::kSalidas);
   root.AppendChild(salidas);
 
