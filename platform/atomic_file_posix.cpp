@@ -16,6 +16,7 @@
 #include <string>
 
 #include "platform/error.h"
+#include "platform/locked_file.h"
 
 namespace tq {
 namespace {
@@ -23,7 +24,8 @@ namespace {
 constexpr std::string_view kTemporaryMarker = ".~tq";
 constexpr size_t kRandomDigits = 16;  // 64 random bits as hex
 
-std::string CauseOf(int error_number) { return std::strerror(error_number); }
+// The same Spanish wording as every other file error.
+std::string CauseOf(int error_number) { return SystemErrorCause(error_number); }
 
 [[noreturn]] void RaiseWriteError(const std::filesystem::path& target, int error_number) {
   throw Error("No se puede escribir el archivo «" + target.string() + "»: " +
