@@ -8,6 +8,7 @@
 #include "platform/cp1252.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/rename_journal.h"
 
 namespace tq {
 namespace fs = std::filesystem;
@@ -18,6 +19,7 @@ namespace {
 bool IsTemporaryTable(const fs::path& file) {
   if (!IsTemporarySibling(file)) return false;
   const std::string name = AnsiUpperCase(file.filename().string());
+  if (name.starts_with(std::string(kRenameJournalName) + '.')) return true;
   for (const TableLayout* layout : kExportTables) {
     const std::string prefix = DataFileName(layout->name) + '.';
     if (name.starts_with(prefix)) return true;
@@ -61,6 +63,8 @@ StagedTableSet::StagedTableSet(fs::path working_dir)
     throw TableError("No existe la carpeta de trabajo «" +
                      working_dir_.string() + "»");
   }
+  // A set that a killed run left half replaced is completed first.
+  RecoverRenameJournal(working_dir_);
   RemoveStaleTemporaries();
 }
 
@@ -99,18 +103,33 @@ void StagedTableSet::Commit() {
         FindIgnoringCase(working_dir_, DataFileName(staged.layout->name)));
     old_tables.push_back(LockOldTable(targets.back()));
   }
+  // The new tables have no index; an old production index would not match.
+  // The journal makes the renames and these deletions one step for a run
+  // killed in between: the next run finishes them.
+  std::vector<JournalStep> steps;
+  for (std::size_t i = 0; i < staged_.size(); ++i) {
+    steps.push_back(
+        {JournalStep::Kind::kRename, staged_[i].temporary, targets[i]});
+  }
+  for (const Staged& staged : staged_) {
+    const fs::path index =
+        FindIgnoringCase(working_dir_, IndexFileName(staged.layout->name));
+    std::error_code error;
+    if (fs::exists(index, error)) {
+      steps.push_back({JournalStep::Kind::kDelete, index, {}});
+    }
+  }
+  WriteRenameJournal(working_dir_, steps);
   for (std::size_t i = 0; i < staged_.size(); ++i) {
     ReplaceFile(staged_[i].temporary, targets[i]);
     staged_[i].committed = true;
   }
-  // The new tables have no index; an old production index would not match.
-  for (const Staged& staged : staged_) {
+  for (const JournalStep& step : steps) {
     std::error_code ignored;
-    fs::remove(
-        FindIgnoringCase(working_dir_, IndexFileName(staged.layout->name)),
-        ignored);
+    if (step.kind == JournalStep::Kind::kDelete) fs::remove(step.from, ignored);
   }
   SyncFolder(working_dir_);
+  RemoveRenameJournal(working_dir_);
   for (Staged& staged : staged_) staged.hold = LockedFile();
 }
 

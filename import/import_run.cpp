@@ -13,6 +13,7 @@
 #include "platform/dbf_table.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/rename_journal.h"
 #include "platform/xml_document.h"
 
 namespace tq {
@@ -86,6 +87,34 @@ struct ImportTables {
   dbf::Table tramos;
   dbf::Table asig;
 };
+
+// Rethrows the error being handled so that it names the table's file: a
+// field missing from a table ("wwTableSoluc: No se encuentra el campo
+// 'ASIG'") and a SOLUC value that is no whole number (DIA, HORA) gain
+// " (tabla «<path>»)". Others already name their file.
+[[noreturn]] void RethrowNamingTable(ImportTables& tables) {
+  const auto with_path = [](const std::string& message,
+                            const dbf::Table& table) {
+    return message + " (tabla «" + table.Path().string() + "»)";
+  };
+  try {
+    throw;
+  } catch (const ConversionError& error) {
+    throw ConversionError(with_path(error.what(), tables.soluc));
+  } catch (const TableInUseError&) {
+    throw;
+  } catch (const TableError& error) {
+    const std::string message = error.what();
+    for (const dbf::Table* table :
+         {&tables.soluc, &tables.grupos, &tables.profesor, &tables.aulas,
+          &tables.nom_asg, &tables.tramos, &tables.asig}) {
+      if (message.starts_with(table->Name() + ": ")) {
+        throw TableError(with_path(message, *table));
+      }
+    }
+    throw;
+  }
+}
 
 void AddValue(xml::Document& document, xml::Node parent, std::string_view key,
               std::string_view utf8_text) {
@@ -214,50 +243,57 @@ RunOutcome BImportarClick(ProcessState& state, RunPort& port,
     throw TableError("No existe la carpeta de trabajo «" +
                      working_dir.string() + "»; no se ha guardado nada");
   }
+  // Tables that an export killed while replacing them left half replaced
+  // are completed before they are read.
+  RecoverRenameJournal(working_dir);
   ImportTables tables(working_dir);
-  for (dbf::Table* table : tables.Opened()) table->SetActive(true);
-  LookupTables lookups{tables.nom_asg, tables.tramos, tables.aulas,
-                       tables.grupos, tables.asig};
-  dbf::Table& soluc = tables.soluc;
-  dbf::Table& profesor = tables.profesor;
+  try {
+    for (dbf::Table* table : tables.Opened()) table->SetActive(true);
+    LookupTables lookups{tables.nom_asg, tables.tramos, tables.aulas,
+                         tables.grupos, tables.asig};
+    dbf::Table& soluc = tables.soluc;
+    dbf::Table& profesor = tables.profesor;
 
-  int32_t n = 1;
-  for (profesor.First(); !profesor.Eof(); profesor.Next()) {
-    const std::string x_empleado =
-        profesor.FieldByName(field::kXEmpleado).AsString();
-    const std::string f_tomapos =
-        profesor.FieldByName(field::kFTomapos).AsString();
-    const xml::Node teacher_list = AddList(
-        document, salidas,
-        std::string(exchange::kTeacherListPrefix) + std::to_string(n));
-    ++n;
-    summary.Teacher();
-    AddValue(document, teacher_list, exchange::kXEmpleadoKey,
-             AnsiToUtf8(x_empleado));
-    AddValue(document, teacher_list, exchange::kFTomaposKey,
-             AnsiToUtf8(f_tomapos));
-    const std::string abrev = profesor.FieldByName(field::kAbrev).AsString();
+    int32_t n = 1;
+    for (profesor.First(); !profesor.Eof(); profesor.Next()) {
+      const std::string x_empleado =
+          profesor.FieldByName(field::kXEmpleado).AsString();
+      const std::string f_tomapos =
+          profesor.FieldByName(field::kFTomapos).AsString();
+      const xml::Node teacher_list = AddList(
+          document, salidas,
+          std::string(exchange::kTeacherListPrefix) + std::to_string(n));
+      ++n;
+      summary.Teacher();
+      AddValue(document, teacher_list, exchange::kXEmpleadoKey,
+               AnsiToUtf8(x_empleado));
+      AddValue(document, teacher_list, exchange::kFTomaposKey,
+               AnsiToUtf8(f_tomapos));
+      const std::string abrev = profesor.FieldByName(field::kAbrev).AsString();
 
-    soluc.First();
-    int32_t m = 1;
-    soluc.SetFiltered(false);
-    soluc.SetFilter(TeacherFilter(abrev));
-    soluc.SetFiltered(true);
-    for (; !soluc.Eof(); soluc.Next()) {
-      if (soluc.FieldByName(field::kDia).AsInteger() == 0) {
-        summary.DayZero();
-        continue;
+      soluc.First();
+      int32_t m = 1;
+      soluc.SetFiltered(false);
+      soluc.SetFilter(TeacherFilter(abrev));
+      soluc.SetFiltered(true);
+      for (; !soluc.Eof(); soluc.Next()) {
+        if (soluc.FieldByName(field::kDia).AsInteger() == 0) {
+          summary.DayZero();
+          continue;
+        }
+        summary.Lesson(AddActivityEntry(document, teacher_list, m, soluc, lookups),
+                       soluc);
       }
-      summary.Lesson(AddActivityEntry(document, teacher_list, m, soluc, lookups),
-                     soluc);
     }
-  }
 
-  // Every component is closed before the result is saved, ASIGT's included:
-  // the tables are only read, so nothing held is lost when a run fails and
-  // the destructors close them instead.
-  for (dbf::Table* table : tables.Opened()) table->SetActive(false);
-  tables.asig.SetActive(false);
+    // Every component is closed before the result is saved, ASIGT's included:
+    // the tables are only read, so nothing held is lost when a run fails and
+    // the destructors close them instead.
+    for (dbf::Table* table : tables.Opened()) table->SetActive(false);
+    tables.asig.SetActive(false);
+  } catch (const Error&) {
+    RethrowNamingTable(tables);
+  }
 
   const std::filesystem::path result_file = ResultFileOf(input);
   document.Save(result_file);
