@@ -101,7 +101,8 @@ def export_racing_import(binary, examples):
             results.append(open(result_file, "rb").read())
         tally = {"export": 0, "import": 0}
         for i in range(ROUNDS):
-            os.remove(result_file)
+            if os.path.exists(result_file):
+                os.remove(result_file)
             # Old tables from the small document, the export writes the big one.
             shutil.rmtree(w, ignore_errors=True)
             os.mkdir(w)
