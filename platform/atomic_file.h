@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string_view>
 
 namespace tq {
@@ -18,6 +19,18 @@ bool IsTemporarySibling(const std::filesystem::path& path);
 // target is untouched, and Error names `target` and the cause.
 void WriteFileAtomically(const std::filesystem::path& target,
                          std::string_view bytes);
+
+// Takes the next piece of a file's bytes; false when it could not be
+// written, after which the producer should stop (the failure is reported by
+// WriteFileAtomically, not by the producer).
+using ByteSink = std::function<bool(std::string_view)>;
+
+// As above, for bytes made while they are written: `produce` hands them to
+// the sink in order, so the whole file never has to be held in memory. An
+// exception from `produce` removes the temporary file, leaves the target
+// untouched and propagates as thrown.
+void WriteFileAtomically(const std::filesystem::path& target,
+                         const std::function<void(const ByteSink&)>& produce);
 
 // Renames `from` over `to` (same folder); Error naming `to` on failure.
 void ReplaceFile(const std::filesystem::path& from,

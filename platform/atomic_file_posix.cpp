@@ -52,10 +52,45 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// Creates `temp`, fills, syncs and closes it. Returns 0 or the errno of the
-// first failure; the file may then exist and must be removed by the caller.
+// Gathers small pieces into large writes; remembers the first failure.
+class BufferedFile {
+ public:
+  explicit BufferedFile(int fd) : fd_(fd) { buffer_.reserve(kCapacity); }
+
+  bool Write(std::string_view bytes) {
+    if (error_number_ != 0) return false;
+    if (buffer_.size() + bytes.size() > kCapacity) {
+      if (!Flush()) return false;
+      if (bytes.size() >= kCapacity) return Put(bytes);
+    }
+    buffer_.append(bytes);
+    return true;
+  }
+  bool Flush() {
+    const bool ok = Put(buffer_);
+    buffer_.clear();
+    return ok;
+  }
+  int ErrorNumber() const { return error_number_; }
+
+ private:
+  static constexpr size_t kCapacity = 1 << 16;
+
+  bool Put(std::string_view bytes) {
+    if (error_number_ == 0 && !WriteAll(fd_, bytes)) error_number_ = errno != 0 ? errno : EIO;
+    return error_number_ == 0;
+  }
+
+  int fd_;
+  std::string buffer_;
+  int error_number_ = 0;
+};
+
+// Creates `temp`, fills it with what `produce` makes, syncs and closes it.
+// Returns 0 or the errno of the first failure; the file may then exist and
+// must be removed by the caller, also when `produce` throws.
 int WriteTemporary(const std::filesystem::path& temp, const std::filesystem::path& target,
-                   std::string_view bytes) {
+                   const std::function<void(const ByteSink&)>& produce) {
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
   int error_number = 0;
@@ -63,7 +98,17 @@ int WriteTemporary(const std::filesystem::path& temp, const std::filesystem::pat
   if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
     if (::fchmod(fd, existing.st_mode & 07777) != 0) error_number = errno;
   }
-  if (error_number == 0 && !WriteAll(fd, bytes)) error_number = errno;
+  if (error_number == 0) {
+    BufferedFile file(fd);
+    try {
+      produce([&file](std::string_view bytes) { return file.Write(bytes); });
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    file.Flush();
+    error_number = file.ErrorNumber();
+  }
   if (error_number == 0 && ::fsync(fd) != 0) error_number = errno;
   if (::close(fd) != 0 && error_number == 0) error_number = errno;
   return error_number;
@@ -94,8 +139,19 @@ bool IsTemporarySibling(const std::filesystem::path& path) {
 }
 
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+  WriteFileAtomically(target, [bytes](const ByteSink& sink) { sink(bytes); });
+}
+
+void WriteFileAtomically(const std::filesystem::path& target,
+                         const std::function<void(const ByteSink&)>& produce) {
   std::filesystem::path temp = TemporarySibling(target);
-  int error_number = WriteTemporary(temp, target, bytes);
+  int error_number = 0;
+  try {
+    error_number = WriteTemporary(temp, target, produce);
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
+  }
   if (error_number == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error_number = errno;
   if (error_number != 0) {
     ::unlink(temp.c_str());

@@ -860,6 +860,50 @@ bool IsTrustedEncoding(std::string_view encoding) {
          digits_after("CP");
 }
 
+// Hands the document in `encoding` (also put into the declaration) to
+// `sink` piece by piece. A piece the sink refuses stops the output; the
+// sink's owner reports that failure.
+void DumpTo(xmlDoc* doc, const std::string& encoding, const std::string& target,
+            const ByteSink& sink) {
+  struct Output {
+    const ByteSink* sink;
+    bool failed = false;
+    static int Write(void* self, const char* bytes, int length) {
+      auto* output = static_cast<Output*>(self);
+      if (output->failed ||
+          !(*output->sink)(std::string_view(bytes, static_cast<std::size_t>(length)))) {
+        output->failed = true;
+        return -1;
+      }
+      return length;
+    }
+    static int Close(void*) { return 0; }
+  } output{&sink};
+  ErrorCapture capture;
+  xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
+  xmlOutputBuffer* buffer =
+      handler == nullptr ? nullptr
+                         : xmlOutputBufferCreateIO(&Output::Write, &Output::Close,
+                                                   &output, handler);
+  if (buffer == nullptr) {
+    throw XmlError("No se puede escribir el documento XML «" + target +
+                   "» en la codificación «" + encoding + "»: " +
+                   (capture.HasError() ? capture.Message()
+                                       : std::string("error desconocido")));
+  }
+  const xmlChar* declared = doc->encoding;
+  doc->encoding = xmlStrdup(X(encoding.c_str()));
+  xmlSaveFormatFileTo(buffer, doc, encoding.c_str(), 0);  // closes `buffer`
+  xmlFree(const_cast<xmlChar*>(doc->encoding));
+  doc->encoding = declared;
+  if (output.failed) return;
+  if (capture.HasError()) {
+    throw XmlError("No se puede escribir el documento XML «" + target +
+                   "» en la codificación «" + encoding + "»: " +
+                   capture.Message());
+  }
+}
+
 // The document in `encoding`, which also goes into the declaration.
 std::string DumpIn(xmlDoc* doc, const std::string& encoding,
                    const std::string& target) {
@@ -909,9 +953,19 @@ std::string Document::Serialize() const {
 
 void Document::Save(const std::filesystem::path& path) const {
   if (!impl_) throw XmlError("No se puede guardar: no hay documento XML");
-  const std::string bytes = SerializeDocument(impl_->doc.get(), path.string());
+  xmlDoc* doc = impl_->doc.get();
+  const std::string target = path.string();
   try {
-    WriteFileAtomically(path, bytes);
+    if (doc->encoding == nullptr || IsTrustedEncoding(C(doc->encoding))) {
+      // Written as it is serialised: no copy of the output in memory.
+      const std::string encoding =
+          doc->encoding == nullptr ? "UTF-8" : C(doc->encoding);
+      WriteFileAtomically(path, [&](const ByteSink& sink) {
+        DumpTo(doc, encoding, target, sink);
+      });
+    } else {
+      WriteFileAtomically(path, SerializeDocument(doc, target));
+    }
   } catch (const XmlError&) {
     throw;
   } catch (const Error& error) {

@@ -70,6 +70,31 @@ TEST_F(AtomicFileTest, CreatesAndReplacesWithoutLeavingTemporaryFiles) {
   EXPECT_EQ(Names(), std::vector<std::string>{"doc.xml"});
 }
 
+// Pieces of every size around the internal buffer arrive whole and in
+// order; a producer that throws leaves the old file and no temporary one.
+TEST_F(AtomicFileTest, ProducedPiecesAreWrittenInOrderAndAThrowKeepsTheOldFile) {
+  fs::path target = dir_ / "doc.xml";
+  std::string expected;
+  WriteFileAtomically(target, [&](const ByteSink& sink) {
+    for (std::size_t size : {0u, 1u, 4000u, 65535u, 65536u, 200000u, 3u}) {
+      std::string piece(size, static_cast<char>('a' + size % 26));
+      expected += piece;
+      ASSERT_TRUE(sink(piece));
+    }
+  });
+  EXPECT_EQ(Read(target), expected);
+
+  struct Refused {};
+  EXPECT_THROW(WriteFileAtomically(target,
+                                   [](const ByteSink& sink) {
+                                     sink(std::string(100000, 'x'));
+                                     throw Refused{};
+                                   }),
+               Refused);
+  EXPECT_EQ(Read(target), expected);
+  EXPECT_EQ(Names(), std::vector<std::string>{"doc.xml"});
+}
+
 TEST_F(AtomicFileTest, KeepsThePermissionsOfTheReplacedFile) {
   fs::path target = dir_ / "Quadrano.ini";
   Write(target, "old");
