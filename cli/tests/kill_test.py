@@ -105,7 +105,9 @@ def pending_set_is_finished_by_the_next_run(binary, examples):
             open(os.path.join(w, target), "wb").write(new[table])
         lines.append("D\tPROFT.MDX\n")
         open(os.path.join(w, JOURNAL), "w").write("".join(lines))
-        result = e2e.run(binary, "import", small, w)
+        document = os.path.join(root, "datos.xml")  # its result goes beside it
+        shutil.copy(small, document)
+        result = e2e.run(binary, "import", document, w)
         assert result.code == 0, result
         for table in e2e.TABLES:
             assert open(os.path.join(w, table), "rb").read() == new[table], table
