@@ -694,6 +694,46 @@ Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 Document::~Document() = default;
 
+namespace {
+
+// The parser's input read from memory, one chunk per call.
+struct MemorySource {
+  std::string_view rest;
+
+  static int Read(void* self, char* buffer, int length) {
+    auto* source = static_cast<MemorySource*>(self);
+    const std::size_t n =
+        std::min(source->rest.size(), static_cast<std::size_t>(length));
+    std::memcpy(buffer, source->rest.data(), n);
+    source->rest.remove_prefix(n);
+    return static_cast<int>(n);
+  }
+};
+
+// The parser's input read from a file, one chunk per call; a read error
+// ends the input and is kept for the report.
+struct FileSource {
+  std::ifstream* in;
+  bool read_error = false;
+  int read_errno = 0;
+
+  static int Read(void* self, char* buffer, int length) {
+    auto* source = static_cast<FileSource*>(self);
+    errno = 0;
+    source->in->read(buffer, length);
+    if (source->in->bad()) {
+      source->read_error = true;
+      source->read_errno = errno;
+      return -1;
+    }
+    return static_cast<int>(source->in->gcount());
+  }
+};
+
+int CloseSource(void*) { return 0; }
+
+}  // namespace
+
 Document Document::Load(const std::filesystem::path& path) {
   const std::string name = path.string();
   std::error_code ec;
@@ -717,41 +757,37 @@ Document Document::Load(const std::filesystem::path& path) {
     throw XmlError("No se puede leer el archivo «" + name +
                    "»: " + ReadCause(errno));
   }
-  std::string bytes((std::istreambuf_iterator<char>(in)),
-                    std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    throw XmlError("No se puede leer el archivo «" + name +
-                   "»: " + ReadCause(errno));
-  }
-  return Parse(bytes, name);
+  // Fed to the parser straight from the file: no copy of the whole input
+  // lives beside the growing tree. A failed parse reads the file again for
+  // the diagnosis, which looks at the bytes.
+  FileSource source{&in};
+  return ParseFrom(&FileSource::Read, &source, name, [&] {
+    if (source.read_error) {
+      throw XmlError("No se puede leer el archivo «" + name +
+                     "»: " + ReadCause(source.read_errno));
+    }
+    std::ifstream again(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(again)),
+                       std::istreambuf_iterator<char>());
+  });
 }
 
-namespace {
-
-// The parser's input read from memory, one chunk per call.
-struct MemorySource {
-  std::string_view rest;
-
-  static int Read(void* self, char* buffer, int length) {
-    auto* source = static_cast<MemorySource*>(self);
-    const std::size_t n =
-        std::min(source->rest.size(), static_cast<std::size_t>(length));
-    std::memcpy(buffer, source->rest.data(), n);
-    source->rest.remove_prefix(n);
-    return static_cast<int>(n);
-  }
-  static int Close(void*) { return 0; }
-};
-
-}  // namespace
 
 Document Document::Parse(std::string_view bytes, std::string_view name) {
-  InitLibxml();
-  const std::string file(name);
   if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    throw XmlError("El archivo «" + file +
+    throw XmlError("El archivo «" + std::string(name) +
                    "» es demasiado grande para leerlo como documento XML");
   }
+  MemorySource source{bytes};
+  return ParseFrom(&MemorySource::Read, &source, name,
+                   [bytes] { return std::string(bytes); });
+}
+
+Document Document::ParseFrom(int (*read)(void*, char*, int), void* source,
+                             std::string_view name,
+                             const std::function<std::string()>& bytes_read) {
+  InitLibxml();
+  const std::string file(name);
   ErrorCapture capture;
   ParserCtxtPtr ctxt(xmlNewParserCtxt());
   if (!ctxt || ctxt->sax == nullptr) {
@@ -768,16 +804,15 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
   // Fed in chunks rather than through xmlCtxtReadMemory, which first copies
   // the whole input into a buffer of its own: that copy would live beside
   // the growing tree until the end of the parse.
-  MemorySource source{bytes};
-  DocPtr doc(xmlCtxtReadIO(ctxt.get(), &MemorySource::Read,
-                           &MemorySource::Close, &source, nullptr, nullptr,
-                           kOptions));
+  DocPtr doc(xmlCtxtReadIO(ctxt.get(), read, &CloseSource, source, nullptr,
+                           nullptr, kOptions));
   if (state.entity_declared) {
     throw XmlError("El archivo XML «" + file + "» declara entidades («" +
                    state.entity_name +
                    "»), que no se admiten por seguridad");
   }
   if (!doc || !ctxt->wellFormed) {
+    const std::string bytes = bytes_read();
     const bool at_end = capture.HasError() &&
                         IsEndOfData(bytes, capture.Line(), capture.Column());
     std::string message =

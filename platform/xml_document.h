@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -106,6 +107,12 @@ class Document {
  private:
   struct Impl;
   explicit Document(std::unique_ptr<Impl> impl);
+  // Parses what `read` yields from `source` (a libxml2 input callback:
+  // bytes copied, 0 at the end, -1 on failure); `bytes_read` gives the
+  // whole input again, only for the report of a failed parse.
+  static Document ParseFrom(int (*read)(void*, char*, int), void* source,
+                            std::string_view name,
+                            const std::function<std::string()>& bytes_read);
   std::unique_ptr<Impl> impl_;
 };
 
