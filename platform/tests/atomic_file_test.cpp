@@ -113,10 +113,10 @@ TEST_F(AtomicFileTest, FailureNamesTheTargetAndTheCauseAndRemovesTheTemporaryFil
     std::string cause;
   };
   const Case cases[] = {
-      {"missing folder", dir_ / "missing" / "out.xml", "No such file or directory"},
-      {"parent is a file", dir_ / "plain" / "out.xml", "Not a directory"},
+      {"missing folder", dir_ / "missing" / "out.xml", "no existe"},
+      {"parent is a file", dir_ / "plain" / "out.xml", "una carpeta de la ruta no existe"},
       // The temporary file is written, the rename fails: it must go again.
-      {"target is a folder", dir_ / "sub", "Is a directory"},
+      {"target is a folder", dir_ / "sub", "es una carpeta"},
   };
   fs::create_directory(dir_ / "sub");
   Write(dir_ / "sub" / "keep", "kept");
@@ -172,7 +172,7 @@ TEST_F(AtomicFileTest, ReplaceFileMovesOverTheTargetOrNamesIt) {
   EXPECT_FALSE(fs::exists(dir_ / "new"));
   EXPECT_EQ(ErrorOf([&] { ReplaceFile(dir_ / "gone", dir_ / "old"); }),
             "No se puede reemplazar el archivo «" + (dir_ / "old").string() +
-                "»: No such file or directory");
+                "»: no existe");
   EXPECT_EQ(Read(dir_ / "old"), "new");
   SyncFolder(dir_ / "missing");  // ignored
 }
