@@ -8,6 +8,7 @@
 
 #include "export/builders.h"
 #include "export/table_set.h"
+#include "formats/exchange_names.h"
 #include "formats/table_layouts.h"
 #include "platform/error.h"
 #include "platform/xml_document.h"
@@ -110,8 +111,10 @@ RunOutcome BExportarClick(ProcessState& state, RunPort& port,
   // The earlier run's document goes first; a file that is not well-formed
   // stops the run here, before any table is touched.
   state.DocXML.reset();
-  state.DocXML = std::make_unique<xml::Document>(
-      xml::Document::Load(PathOf(state.ArchivoXML)));
+  // The export only reads values (salida texts): the indentation between
+  // elements is not kept, which spares a large share of the tree.
+  state.DocXML = std::make_unique<xml::Document>(xml::Document::LoadForReading(
+      PathOf(state.ArchivoXML), exchange::kSalida));
   {
     BusyPointer busy(port);
     BuildTables(*state.DocXML, state.ArchivoXML, working_dir, report);

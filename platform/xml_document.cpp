@@ -16,6 +16,7 @@
 #include "platform/xml_document.h"
 
 #include <libxml/parser.h>
+#include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -154,6 +155,8 @@ class ErrorCapture {
 struct ParseState {
   bool entity_declared = false;
   std::string entity_name;
+  // Set: whitespace-only text outside elements of this name is dropped.
+  std::optional<std::string> keep_blanks_in;
 };
 
 void StopAtEntity(void* ctx, const xmlChar* name) {
@@ -174,6 +177,28 @@ void RefuseEntityDecl(void* ctx, const xmlChar* name, int, const xmlChar*,
 void RefuseUnparsedEntityDecl(void* ctx, const xmlChar* name, const xmlChar*,
                               const xmlChar*, const xmlChar*) {
   StopAtEntity(ctx, name);
+}
+
+// Text handler of a document loaded only to be read. The parser hands text
+// over in pieces (a run is cut at references and at its buffer's end); a
+// piece of whitespace alone outside the kept elements is not stored.
+// Inside them every piece is, so their text reads as in the file.
+void KeepTextThatIsRead(void* ctx, const xmlChar* text, int length) {
+  auto* ctxt = static_cast<xmlParserCtxt*>(ctx);
+  const auto* state = static_cast<const ParseState*>(ctxt->_private);
+  const bool blank = std::all_of(text, text + length, [](xmlChar c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+  });
+  if (blank) {
+    bool kept = false;
+    for (const xmlNode* node = ctxt->node; node != nullptr && !kept;
+         node = node->parent) {
+      kept = node->type == XML_ELEMENT_NODE && node->name != nullptr &&
+             *state->keep_blanks_in == C(node->name);
+    }
+    if (!kept) return;
+  }
+  xmlSAX2Characters(ctx, text, length);
 }
 
 // ---------------------------------------------------------------------------
@@ -735,6 +760,16 @@ int CloseSource(void*) { return 0; }
 }  // namespace
 
 Document Document::Load(const std::filesystem::path& path) {
+  return LoadFile(path, std::nullopt);
+}
+
+Document Document::LoadForReading(const std::filesystem::path& path,
+                                  std::string_view keep_in) {
+  return LoadFile(path, keep_in);
+}
+
+Document Document::LoadFile(const std::filesystem::path& path,
+                            std::optional<std::string_view> keep_in) {
   const std::string name = path.string();
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
@@ -769,7 +804,7 @@ Document Document::Load(const std::filesystem::path& path) {
     std::ifstream again(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(again)),
                        std::istreambuf_iterator<char>());
-  });
+  }, keep_in);
 }
 
 
@@ -780,12 +815,13 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
   }
   MemorySource source{bytes};
   return ParseFrom(&MemorySource::Read, &source, name,
-                   [bytes] { return std::string(bytes); });
+                   [bytes] { return std::string(bytes); }, std::nullopt);
 }
 
 Document Document::ParseFrom(int (*read)(void*, char*, int), void* source,
                              std::string_view name,
-                             const std::function<std::string()>& bytes_read) {
+                             const std::function<std::string()>& bytes_read,
+                             std::optional<std::string_view> keep_in) {
   InitLibxml();
   const std::string file(name);
   ErrorCapture capture;
@@ -797,6 +833,11 @@ Document Document::ParseFrom(int (*read)(void*, char*, int), void* source,
   ctxt->_private = &state;
   ctxt->sax->entityDecl = RefuseEntityDecl;
   ctxt->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
+  if (keep_in) {
+    state.keep_blanks_in = std::string(*keep_in);
+    ctxt->sax->characters = KeepTextThatIsRead;
+    ctxt->sax->ignorableWhitespace = KeepTextThatIsRead;
+  }
   // Never XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE; blanks are
   // kept (no NOBLANKS) so untouched whitespace is saved as loaded. COMPACT
   // stores short texts inside their nodes: less memory for big documents.

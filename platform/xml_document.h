@@ -85,6 +85,13 @@ class Document {
 
   // Loads and parses the whole file; raises XmlError on any failure.
   static Document Load(const std::filesystem::path& path);
+  // As Load, for a document that is only read and never saved: text made
+  // only of whitespace is dropped unless it lies inside (at any depth) an
+  // element whose name is `keep_in`. The indentation of a pretty-printed
+  // document is some forty per cent of its nodes; the text of `keep_in`
+  // elements, blank or not, is kept exactly.
+  static Document LoadForReading(const std::filesystem::path& path,
+                                 std::string_view keep_in);
   // Parses a document held in memory; `name` stands for the file in messages.
   static Document Parse(std::string_view bytes, std::string_view name);
 
@@ -109,10 +116,14 @@ class Document {
   explicit Document(std::unique_ptr<Impl> impl);
   // Parses what `read` yields from `source` (a libxml2 input callback:
   // bytes copied, 0 at the end, -1 on failure); `bytes_read` gives the
-  // whole input again, only for the report of a failed parse.
+  // whole input again, only for the report of a failed parse. `keep_in`:
+  // as for LoadForReading, or nullopt to keep every text.
   static Document ParseFrom(int (*read)(void*, char*, int), void* source,
                             std::string_view name,
-                            const std::function<std::string()>& bytes_read);
+                            const std::function<std::string()>& bytes_read,
+                            std::optional<std::string_view> keep_in);
+  static Document LoadFile(const std::filesystem::path& path,
+                           std::optional<std::string_view> keep_in);
   std::unique_ptr<Impl> impl_;
 };
 

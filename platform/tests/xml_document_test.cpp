@@ -287,6 +287,38 @@ TEST_F(XmlDocumentTest, UnreadableFileNamesTheFileAndTheCause) {
                 "es un documento de intercambio");
 }
 
+// Loaded only to be read: indentation between elements goes, every text
+// inside a salida stays as written (blank, split at references, nested).
+// A file that does not parse is reported as the same bytes parsed from
+// memory are.
+TEST_F(XmlDocumentTest, LoadForReadingDropsOnlyBlanksOutsideTheKeptElements) {
+  const fs::path file = dir_ / "a.xml";
+  WriteFile(file,
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+            "<A>\n  <l seq=\"x\">\n    <salida dato=\"k\">  </salida>\n"
+            "    <salida> \n&#32;&amp; <b> <c>\t</c> </b> </salida>\n"
+            "    <salida></salida>\n  </l>\n  <t> x </t> <t>&#32;</t>\n</A>\n");
+  const Document read = Document::LoadForReading(file, "salida");
+  EXPECT_EQ(Texts(read.SelectNodes("/A/l/salida")),
+            (std::vector<std::string>{"  ", " \n &  \t  ", ""}));
+  EXPECT_EQ(read.Serialize(),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+            "<A><l seq=\"x\"><salida dato=\"k\">  </salida>"
+            "<salida> \n &amp; <b> <c>\t</c> </b> </salida>"
+            "<salida/></l><t> x </t><t/></A>\n");
+  // Load keeps every blank.
+  EXPECT_NE(Document::Load(file).Serialize().find("?>\n<A>\n  <l"),
+            std::string::npos);
+
+  const std::string bad = "<A>\n  <salida>\n</A>";
+  WriteFile(file, bad);
+  const std::string from_memory =
+      XmlErrorOf([&] { Document::Parse(bad, file.string()); });
+  EXPECT_EQ(XmlErrorOf([&] { Document::LoadForReading(file, "salida"); }),
+            from_memory);
+  EXPECT_EQ(XmlErrorOf([&] { Document::Load(file); }), from_memory);
+}
+
 // --- Selection -------------------------------------------------------------
 
 constexpr char kExchange[] = R"(<?xml version="1.0" encoding="UTF-8"?>
