@@ -220,6 +220,13 @@ struct Table::Impl {
       value_indexes;  // field -> value -> live rows in file order
   std::map<std::vector<std::size_t>, std::unordered_map<std::string, uint32_t>>
       first_indexes;  // fields -> key -> first live row
+  // Locate's last field list as given, the filter field then in force and
+  // the index they resolved to: a run of look-ups names the same fields
+  // each time. Reset with the indexes.
+  std::vector<std::string> locate_names;
+  std::optional<std::size_t> locate_filter_field;
+  const std::unordered_map<std::string, uint32_t>* locate_index = nullptr;
+  std::string locate_key;  // reused, so a look-up allocates nothing
 
   static const std::vector<uint32_t> kNoRows;
 
@@ -416,6 +423,7 @@ struct Table::Impl {
     edit_floats.clear();
     value_indexes.clear();
     first_indexes.clear();
+    locate_index = nullptr;
   }
 
   // The row being appended, for assignment.
@@ -868,18 +876,27 @@ bool Table::Locate(std::span<const Match> matches) {
   Impl& t = *impl_;
   t.CheckActive();
   t.CheckBrowseMode();
-  std::vector<std::size_t> fields;
-  std::string key;
-  for (const Match& match : matches) {
-    fields.push_back(t.FieldIndex(match.field));
-    AppendKeyPart(key, match.value);
+  bool resolved = t.locate_index != nullptr &&
+                  t.locate_filter_field == t.filter_field &&
+                  t.locate_names.size() == matches.size();
+  for (std::size_t i = 0; resolved && i < matches.size(); ++i) {
+    resolved = t.locate_names[i] == matches[i].field;
   }
-  // While filtered only passing rows are found: the filter is one more match.
-  if (t.filter_field) {
-    fields.push_back(*t.filter_field);
-    AppendKeyPart(key, t.filter_value);
+  if (!resolved) {
+    std::vector<std::size_t> fields;
+    for (const Match& match : matches) fields.push_back(t.FieldIndex(match.field));
+    // While filtered only passing rows are found: the filter is one more match.
+    if (t.filter_field) fields.push_back(*t.filter_field);
+    t.locate_index = &t.FirstIndex(fields);
+    t.locate_filter_field = t.filter_field;
+    t.locate_names.clear();
+    for (const Match& match : matches) t.locate_names.emplace_back(match.field);
   }
-  const auto& index = t.FirstIndex(fields);
+  std::string& key = t.locate_key;
+  key.clear();
+  for (const Match& match : matches) AppendKeyPart(key, match.value);
+  if (t.filter_field) AppendKeyPart(key, t.filter_value);
+  const auto& index = *t.locate_index;
   auto found = index.find(key);
   if (found == index.end()) {
     t.MoveToEnd();
