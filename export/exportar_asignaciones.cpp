@@ -18,6 +18,7 @@
 
 #include "export/builder_support.h"
 #include "export/builders.h"
+#include "formats/dataset_names.h"
 #include "formats/exchange_names.h"
 #include "formats/table_layouts.h"
 #include "platform/integer_text.h"
@@ -25,8 +26,6 @@
 namespace tq {
 namespace {
 
-// The dataset component through which the subjects table is searched.
-constexpr std::string_view kNomAsgComponent = "wwTableNomAsg";
 // CTAREA of an assignment whose subject is not a task.
 constexpr std::string_view kTareaLectiva = "LE";
 
@@ -63,7 +62,7 @@ void ExportarAsignaciones(const BuilderContext& context) {
   dbf::Field ctarea = table.FieldByName(field::kCtarea);
 
   // Opened at the first task subject, closed when the builder ends.
-  dbf::Table subjects{std::string(kNomAsgComponent), context.subjects_file};
+  dbf::Table subjects{std::string(dataset::kNomAsg), context.subjects_file};
 
   std::size_t rows = 0;
   const auto write_row = [&](std::size_t, const PositionalElement& element) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "formats/dataset_names.h"
 #include "formats/exchange_names.h"
 #include "formats/table_layouts.h"
 #include "import/activity_entry.h"
@@ -59,13 +60,13 @@ std::string TeacherFilter(std::string_view abrev) {
 // run can re-create it.
 struct ImportTables {
   explicit ImportTables(const std::filesystem::path& working_dir)
-      : soluc("wwTableSoluc", FileIn(working_dir, kSoluc)),
-        grupos("wwTableGrupos", FileIn(working_dir, kGrupost.name)),
-        profesor("wwTableProfesor", FileIn(working_dir, kProft.name)),
-        aulas("wwTableAulas", FileIn(working_dir, kAulat.name)),
-        nom_asg("wwTableNomAsg", FileIn(working_dir, kAsignomt.name)),
-        tramos("wwTableTramos", FileIn(working_dir, kDiashorast.name)),
-        asig("wwTableAsig", FileIn(working_dir, kAsigt.name)) {}
+      : soluc(std::string(dataset::kSoluc), FileIn(working_dir, kSoluc)),
+        grupos(std::string(dataset::kGrupos), FileIn(working_dir, kGrupost.name)),
+        profesor(std::string(dataset::kProfesor), FileIn(working_dir, kProft.name)),
+        aulas(std::string(dataset::kAulas), FileIn(working_dir, kAulat.name)),
+        nom_asg(std::string(dataset::kNomAsg), FileIn(working_dir, kAsignomt.name)),
+        tramos(std::string(dataset::kTramos), FileIn(working_dir, kDiashorast.name)),
+        asig(std::string(dataset::kAsig), FileIn(working_dir, kAsigt.name)) {}
 
   // The timetabling program may write its file names in small letters.
   static std::filesystem::path FileIn(const std::filesystem::path& folder,
