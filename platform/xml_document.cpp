@@ -31,6 +31,8 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
+#include <random>
 #include <system_error>
 
 #include "platform/atomic_file.h"
@@ -157,6 +159,21 @@ struct ParseState {
   std::string entity_name;
   // Set: whitespace-only text outside elements of this name is dropped.
   std::optional<std::string> keep_blanks_in;
+  // Set: the root's first child element of this local name, without prefix
+  // or namespace, is parsed but not built.
+  std::optional<std::string> skip_child;
+  bool skip_found = false;
+  // Elements open inside the left-out child, itself included; 0 outside it.
+  int skip_depth = 0;
+  // The handlers that build the tree, called for everything not left out.
+  startElementNsSAX2Func next_start = nullptr;
+  endElementNsSAX2Func next_end = nullptr;
+  charactersSAXFunc next_characters = nullptr;
+  ignorableWhitespaceSAXFunc next_whitespace = nullptr;
+  cdataBlockSAXFunc next_cdata = nullptr;
+  commentSAXFunc next_comment = nullptr;
+  processingInstructionSAXFunc next_pi = nullptr;
+  referenceSAXFunc next_reference = nullptr;
 };
 
 void StopAtEntity(void* ctx, const xmlChar* name) {
@@ -199,6 +216,81 @@ void KeepTextThatIsRead(void* ctx, const xmlChar* text, int length) {
     if (!kept) return;
   }
   xmlSAX2Characters(ctx, text, length);
+}
+
+// Handlers of a load that leaves out the root's first child of a name. The
+// parser still reads and checks every byte of that child (well-formedness,
+// entity refusal); only the calls that would build its nodes are not passed
+// on. While the child is open the current node stays the root, so its text,
+// comments and the like must not reach the building handlers either.
+ParseState& StateOf(void* ctx) {
+  return *static_cast<ParseState*>(static_cast<xmlParserCtxt*>(ctx)->_private);
+}
+
+void SkipOrStartElement(void* ctx, const xmlChar* localname,
+                        const xmlChar* prefix, const xmlChar* uri,
+                        int nb_namespaces, const xmlChar** namespaces,
+                        int nb_attributes, int nb_defaulted,
+                        const xmlChar** attributes) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth > 0) {
+    ++state.skip_depth;
+    return;
+  }
+  // The element that SelectSingleNode would select: a child of the root,
+  // no namespace and no prefix (an undeclared prefix leaves the namespace
+  // empty but makes the node's name "prefix:name").
+  const xmlNode* current = static_cast<xmlParserCtxt*>(ctx)->node;
+  if (!state.skip_found && current != nullptr && current->parent != nullptr &&
+      current->parent->type == XML_DOCUMENT_NODE && prefix == nullptr &&
+      uri == nullptr && *state.skip_child == C(localname)) {
+    state.skip_found = true;
+    state.skip_depth = 1;
+    return;
+  }
+  state.next_start(ctx, localname, prefix, uri, nb_namespaces, namespaces,
+                   nb_attributes, nb_defaulted, attributes);
+}
+
+void SkipOrEndElement(void* ctx, const xmlChar* localname,
+                      const xmlChar* prefix, const xmlChar* uri) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth > 0) {
+    --state.skip_depth;
+    return;
+  }
+  state.next_end(ctx, localname, prefix, uri);
+}
+
+void SkipOrCharacters(void* ctx, const xmlChar* text, int length) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth == 0) state.next_characters(ctx, text, length);
+}
+
+void SkipOrWhitespace(void* ctx, const xmlChar* text, int length) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth == 0) state.next_whitespace(ctx, text, length);
+}
+
+void SkipOrCdata(void* ctx, const xmlChar* text, int length) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth == 0) state.next_cdata(ctx, text, length);
+}
+
+void SkipOrComment(void* ctx, const xmlChar* text) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth == 0) state.next_comment(ctx, text);
+}
+
+void SkipOrProcessingInstruction(void* ctx, const xmlChar* target,
+                                 const xmlChar* data) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth == 0) state.next_pi(ctx, target, data);
+}
+
+void SkipOrReference(void* ctx, const xmlChar* name) {
+  ParseState& state = StateOf(ctx);
+  if (state.skip_depth == 0) state.next_reference(ctx, name);
 }
 
 // ---------------------------------------------------------------------------
@@ -632,13 +724,13 @@ void Node::RemoveChild(Node child) {
   ImplOf(parent).detached.push_back(node);
 }
 
-void Node::DeleteChild(Node child) {
-  RemoveChild(child);
-  DocumentState& state = ImplOf(N(node_));
-  xmlNode* node = N(child.node_);
-  // No longer owned by the list of detached nodes; nodes of its subtree
-  // that were detached before and put back are freed with it, so they
-  // leave the list too.
+namespace {
+
+// Frees `node`, which is outside the tree, with its subtree. It is no
+// longer owned by the list of detached nodes; nodes of its subtree that were
+// detached before and put back are freed with it, so they leave the list
+// too.
+void FreeDetachedSubtree(DocumentState& state, xmlNode* node) {
   std::erase_if(state.detached, [node](xmlNode* held) {
     for (xmlNode* up = held; up != nullptr; up = up->parent) {
       if (up == node) return true;
@@ -646,6 +738,13 @@ void Node::DeleteChild(Node child) {
     return false;
   });
   xmlFreeNode(node);
+}
+
+}  // namespace
+
+void Node::DeleteChild(Node child) {
+  RemoveChild(child);
+  FreeDetachedSubtree(ImplOf(N(node_)), N(child.node_));
 }
 
 // ---------------------------------------------------------------------------
@@ -760,16 +859,22 @@ int CloseSource(void*) { return 0; }
 }  // namespace
 
 Document Document::Load(const std::filesystem::path& path) {
-  return LoadFile(path, std::nullopt);
+  return LoadFile(path, LoadMode{});
 }
 
 Document Document::LoadForReading(const std::filesystem::path& path,
                                   std::string_view keep_in) {
-  return LoadFile(path, keep_in);
+  return LoadFile(path, LoadMode{.keep_in = keep_in, .skip_child = std::nullopt, .skipped = nullptr});
+}
+
+Document Document::LoadWithoutFirstChild(const std::filesystem::path& path,
+                                         std::string_view name, bool& found) {
+  found = false;
+  return LoadFile(path, LoadMode{.keep_in = std::nullopt, .skip_child = name, .skipped = &found});
 }
 
 Document Document::LoadFile(const std::filesystem::path& path,
-                            std::optional<std::string_view> keep_in) {
+                            const LoadMode& mode) {
   const std::string name = path.string();
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
@@ -804,7 +909,7 @@ Document Document::LoadFile(const std::filesystem::path& path,
     std::ifstream again(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(again)),
                        std::istreambuf_iterator<char>());
-  }, keep_in);
+  }, mode);
 }
 
 
@@ -815,13 +920,30 @@ Document Document::Parse(std::string_view bytes, std::string_view name) {
   }
   MemorySource source{bytes};
   return ParseFrom(&MemorySource::Read, &source, name,
-                   [bytes] { return std::string(bytes); }, std::nullopt);
+                   [bytes] { return std::string(bytes); }, LoadMode{});
+}
+
+Document Document::ParseWithoutFirstChild(std::string_view bytes,
+                                          std::string_view name,
+                                          std::string_view child_name,
+                                          bool& found) {
+  found = false;
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw XmlError("El archivo «" + std::string(name) +
+                   "» es demasiado grande para leerlo como documento XML");
+  }
+  MemorySource source{bytes};
+  return ParseFrom(&MemorySource::Read, &source, name,
+                   [bytes] { return std::string(bytes); },
+                   LoadMode{.keep_in = std::nullopt,
+                            .skip_child = child_name,
+                            .skipped = &found});
 }
 
 Document Document::ParseFrom(int (*read)(void*, char*, int), void* source,
                              std::string_view name,
                              const std::function<std::string()>& bytes_read,
-                             std::optional<std::string_view> keep_in) {
+                             const LoadMode& mode) {
   InitLibxml();
   const std::string file(name);
   ErrorCapture capture;
@@ -833,10 +955,41 @@ Document Document::ParseFrom(int (*read)(void*, char*, int), void* source,
   ctxt->_private = &state;
   ctxt->sax->entityDecl = RefuseEntityDecl;
   ctxt->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
-  if (keep_in) {
-    state.keep_blanks_in = std::string(*keep_in);
+  if (mode.keep_in) {
+    state.keep_blanks_in = std::string(*mode.keep_in);
     ctxt->sax->characters = KeepTextThatIsRead;
     ctxt->sax->ignorableWhitespace = KeepTextThatIsRead;
+  }
+  if (mode.skip_child) {
+    xmlSAXHandler& sax = *ctxt->sax;
+    state.skip_child = std::string(*mode.skip_child);
+    state.next_start = sax.startElementNs;
+    state.next_end = sax.endElementNs;
+    state.next_characters = sax.characters;
+    state.next_whitespace = sax.ignorableWhitespace;
+    state.next_cdata = sax.cdataBlock;
+    state.next_comment = sax.comment;
+    state.next_pi = sax.processingInstruction;
+    state.next_reference = sax.reference;
+    if (sax.initialized != XML_SAX2_MAGIC || !state.next_start ||
+        !state.next_end || !state.next_characters || !state.next_whitespace ||
+        !state.next_cdata || !state.next_comment || !state.next_pi ||
+        !state.next_reference) {
+      throw XmlError("No se puede leer el archivo XML «" + file +
+                     "»: el analizador no ofrece lo que esta lectura necesita");
+    }
+    sax.startElementNs = SkipOrStartElement;
+    sax.endElementNs = SkipOrEndElement;
+    // Same function for both, as the default handler has them: the parser
+    // then never asks whether a blank text could be ignored.
+    sax.characters = SkipOrCharacters;
+    sax.ignorableWhitespace =
+        state.next_whitespace == state.next_characters ? SkipOrCharacters
+                                                       : SkipOrWhitespace;
+    sax.cdataBlock = SkipOrCdata;
+    sax.comment = SkipOrComment;
+    sax.processingInstruction = SkipOrProcessingInstruction;
+    sax.reference = SkipOrReference;
   }
   // Never XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE; blanks are
   // kept (no NOBLANKS) so untouched whitespace is saved as loaded. COMPACT
@@ -867,6 +1020,7 @@ Document Document::ParseFrom(int (*read)(void*, char*, int), void* source,
         ")";
     throw XmlError(message);
   }
+  if (mode.skipped != nullptr) *mode.skipped = state.skip_found;
   auto impl = std::make_unique<Impl>();
   impl->doc = std::move(doc);
   impl->name = file;
@@ -916,24 +1070,45 @@ Node Document::CreateElement(std::string_view name) {
 
 namespace {
 
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// Is `upper` the prefix followed by one or more decimal digits?
+bool IsPrefixAndDigits(std::string_view upper, std::string_view prefix) {
+  return upper.size() > prefix.size() && upper.starts_with(prefix) &&
+         std::all_of(upper.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                     upper.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // Encodings whose output libxml2 detects and reads back by construction
 // (markup in ASCII, or UTF-16 with its byte-order mark or '<' pattern).
 bool IsTrustedEncoding(std::string_view encoding) {
-  std::string upper(encoding);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = UpperAscii(encoding);
   static constexpr std::string_view kExact[] = {
       "UTF-8", "UTF8", "UTF-16", "UTF-16LE", "UTF-16BE", "US-ASCII", "ASCII",
       "LATIN1", "ISO-LATIN-1"};
   for (std::string_view known : kExact) {
     if (upper == known) return true;
   }
-  const auto digits_after = [&](std::string_view prefix) {
-    return upper.size() > prefix.size() && upper.starts_with(prefix) &&
-           std::all_of(upper.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
-                       upper.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  return digits_after("ISO-8859-") || digits_after("WINDOWS-") ||
-         digits_after("CP");
+  return IsPrefixAndDigits(upper, "ISO-8859-") ||
+         IsPrefixAndDigits(upper, "WINDOWS-") || IsPrefixAndDigits(upper, "CP");
+}
+
+// Encodings that write every ASCII character as that one byte and use no
+// byte below 0x80 for anything else, so that ASCII markup can be found in
+// their output byte for byte.
+bool IsAsciiCompatibleEncoding(std::string_view encoding) {
+  const std::string upper = UpperAscii(encoding);
+  static constexpr std::string_view kExact[] = {
+      "UTF-8", "UTF8", "US-ASCII", "ASCII", "LATIN1", "ISO-LATIN-1"};
+  for (std::string_view known : kExact) {
+    if (upper == known) return true;
+  }
+  return IsPrefixAndDigits(upper, "ISO-8859-") ||
+         IsPrefixAndDigits(upper, "WINDOWS-");
 }
 
 // Hands the document in `encoding` (also put into the declaration) to
@@ -1048,6 +1223,357 @@ void Document::Save(const std::filesystem::path& path) const {
     // The message already names the target and the cause.
     throw XmlError(error.what());
   }
+}
+
+// ---------------------------------------------------------------------------
+// Saving with a streamed section.
+//
+// The document is serialised once with a comment holding a random token as
+// the placeholder's only child. Everything before that comment goes to the
+// output as it comes, except the '>' that closes the placeholder's start
+// tag, which is held back; everything after it (the placeholder's end tag
+// and what follows it, a few bytes in a document whose section is last) is
+// kept. Then each subtree the producer hands over is serialised by libxml2
+// into an output buffer of the same encoding, exactly as the whole-document
+// save serialises a child element, and freed. The section ends with the
+// held-back '>' and the kept end, or, when nothing was written, with "/>"
+// and what follows the end tag: the bytes of <name/>.
+
+namespace {
+
+// The producer's writer could not hand bytes to the output any more; the
+// save reports why. Not a tq::Error, so that a producer's handlers of its
+// own errors let it through.
+struct OutputStopped {};
+
+// The marker was not found once, after a '>' and before "</", in the
+// output: the save is made from the tree instead. Raised before the
+// producer runs.
+struct MarkerNotUsable {};
+
+std::string RandomToken() {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::random_device device;
+  std::string token;
+  for (int i = 0; i < 4; ++i) {
+    std::uint32_t bits = device();
+    for (int j = 0; j < 8; ++j, bits >>= 4) token += kHex[bits & 0xF];
+  }
+  return token;
+}
+
+// Sets the document's encoding for the length of a serialisation, as
+// DumpTo does: attribute values are written by it.
+class EncodingOverride {
+ public:
+  EncodingOverride(xmlDoc* doc, const std::string& encoding)
+      : doc_(doc), declared_(doc->encoding) {
+    doc_->encoding = xmlStrdup(X(encoding.c_str()));
+  }
+  ~EncodingOverride() {
+    xmlFree(const_cast<xmlChar*>(doc_->encoding));
+    doc_->encoding = declared_;
+  }
+  EncodingOverride(const EncodingOverride&) = delete;
+  EncodingOverride& operator=(const EncodingOverride&) = delete;
+
+ private:
+  xmlDoc* doc_;
+  const xmlChar* declared_;
+};
+
+// Splits the serialised document at the marker: the bytes before it, but
+// the last, go to `out`; those after it are kept.
+class MarkerSplitter {
+ public:
+  MarkerSplitter(std::string marker, const ByteSink& out)
+      : marker_(std::move(marker)), out_(out) {}
+
+  bool Take(std::string_view bytes) {
+    if (found_) {
+      after_.append(bytes);
+      return true;
+    }
+    pending_.append(bytes);
+    const std::size_t at = pending_.find(marker_);
+    if (at != std::string::npos) {
+      found_ = true;
+      usable_ = at > 0 && pending_[at - 1] == '>';
+      after_ = pending_.substr(at + marker_.size());
+      const bool written =
+          !usable_ || out_(std::string_view(pending_).substr(0, at - 1));
+      pending_.clear();
+      return written;
+    }
+    // Kept back: a marker cut by the end of this piece, with the byte
+    // before it.
+    if (pending_.size() > marker_.size()) {
+      const std::size_t ready = pending_.size() - marker_.size();
+      if (!out_(std::string_view(pending_).substr(0, ready))) return false;
+      pending_.erase(0, ready);
+    }
+    return true;
+  }
+
+  // Found once, after the start tag's '>', before an end tag.
+  bool Usable() const {
+    return found_ && usable_ && after_.starts_with("</") &&
+           after_.find('>') != std::string::npos &&
+           after_.find(marker_) == std::string::npos;
+  }
+  const std::string& After() const { return after_; }
+
+ private:
+  std::string marker_;
+  const ByteSink& out_;
+  std::string pending_;
+  std::string after_;
+  bool found_ = false;
+  bool usable_ = false;
+};
+
+// Serialises each subtree into the output and frees it.
+class StreamedSectionWriter final : public SectionWriter {
+ public:
+  StreamedSectionWriter(DocumentState& state, const std::string& encoding,
+                        const std::string& target, const ByteSink& sink)
+      : state_(state), encoding_(encoding), target_(target), output_{&sink} {
+    ErrorCapture capture;
+    xmlCharEncodingHandler* handler =
+        xmlFindCharEncodingHandler(encoding.c_str());
+    buffer_ = handler == nullptr
+                  ? nullptr
+                  : xmlOutputBufferCreateIO(&Output::Write, &Output::Close,
+                                            &output_, handler);
+    if (buffer_ == nullptr) {
+      throw XmlError("No se puede escribir el documento XML «" + target +
+                     "» en la codificación «" + encoding + "»: " +
+                     (capture.HasError() ? capture.Message()
+                                         : std::string("error desconocido")));
+    }
+  }
+  ~StreamedSectionWriter() {
+    if (buffer_ != nullptr) xmlOutputBufferClose(buffer_);
+  }
+  StreamedSectionWriter(const StreamedSectionWriter&) = delete;
+  StreamedSectionWriter& operator=(const StreamedSectionWriter&) = delete;
+
+  void Write(Node subtree) override {
+    xmlNode* node = N(Handle(subtree));
+    if (node == nullptr || node->type != XML_ELEMENT_NODE ||
+        node->doc != state_.doc.get() || node->parent != nullptr) {
+      throw XmlError("No se puede escribir la sección del documento XML «" +
+                     state_.name +
+                     "»: el nodo no es un elemento nuevo de este documento");
+    }
+    if (output_.failed) throw OutputStopped{};
+    if (!started_) {
+      // Nothing is in the buffer yet: the held-back '>' goes first.
+      started_ = true;
+      if (!(*output_.sink)(">")) {
+        output_.failed = true;
+        throw OutputStopped{};
+      }
+    }
+    {
+      ErrorCapture capture;
+      EncodingOverride encoding(state_.doc.get(), encoding_);
+      xmlNodeDumpOutput(buffer_, state_.doc.get(), node, 0, 0,
+                        encoding_.c_str());
+      if (!output_.failed && (capture.HasError() || buffer_->error != 0)) {
+        throw XmlError("No se puede escribir el documento XML «" + target_ +
+                       "» en la codificación «" + encoding_ + "»: " +
+                       (capture.HasError() ? capture.Message()
+                                           : std::string("error de escritura")));
+      }
+    }
+    FreeDetachedSubtree(state_, node);
+    if (output_.failed) throw OutputStopped{};
+  }
+
+  // The section's end: `after` is what followed the marker.
+  void Finish(const std::string& after) {
+    xmlOutputBuffer* buffer = buffer_;
+    buffer_ = nullptr;
+    xmlOutputBufferClose(buffer);  // writes what it still holds
+    if (output_.failed) return;
+    const ByteSink& sink = *output_.sink;
+    if (started_) {
+      sink(after);
+    } else if (sink("/>")) {
+      sink(std::string_view(after).substr(after.find('>') + 1));
+    }
+  }
+
+ private:
+  struct Output {
+    const ByteSink* sink;
+    bool failed = false;
+    static int Write(void* self, const char* bytes, int length) {
+      auto* output = static_cast<Output*>(self);
+      if (output->failed ||
+          !(*output->sink)(std::string_view(bytes, static_cast<std::size_t>(length)))) {
+        output->failed = true;
+        return -1;
+      }
+      return length;
+    }
+    static int Close(void*) { return 0; }
+  };
+
+  DocumentState& state_;
+  std::string encoding_;
+  std::string target_;
+  Output output_;
+  xmlOutputBuffer* buffer_ = nullptr;
+  bool started_ = false;
+};
+
+// Appends each subtree to the placeholder: the fallback that builds the
+// whole section before the document is saved.
+class TreeSectionWriter final : public SectionWriter {
+ public:
+  explicit TreeSectionWriter(Node section) : section_(section) {}
+  void Write(Node subtree) override {
+    const xmlNode* node = N(Handle(subtree));
+    if (node != nullptr && node->parent != nullptr) {
+      throw XmlError("No se puede escribir la sección del documento XML «" +
+                     DocumentName(node) +
+                     "»: el nodo no es un elemento nuevo de este documento");
+    }
+    section_.AppendChild(subtree);
+  }
+
+ private:
+  Node section_;
+};
+
+// The encoding a streamed save writes in, or nullopt when the section must
+// be built as a tree (see SaveWithStreamedSection).
+std::optional<std::string> StreamingEncoding(const xmlDoc* doc) {
+  if (doc->encoding == nullptr) return std::string("UTF-8");
+  const std::string encoding = C(doc->encoding);
+  if (!IsAsciiCompatibleEncoding(encoding)) return std::nullopt;
+  return encoding;
+}
+
+// The placeholder as an element of `state`'s tree without children.
+xmlNode* RequirePlaceholder(DocumentState& state, void* handle) {
+  xmlNode* node = N(handle);
+  bool in_tree = false;
+  if (node != nullptr && node->type == XML_ELEMENT_NODE &&
+      node->doc == state.doc.get() && node->children == nullptr) {
+    const xmlNode* top = node;
+    while (top->parent != nullptr) top = top->parent;
+    in_tree = top == reinterpret_cast<const xmlNode*>(state.doc.get());
+  }
+  if (!in_tree) {
+    throw XmlError("No se puede escribir la sección del documento XML «" +
+                   state.name +
+                   "»: su lugar no es un elemento vacío del documento");
+  }
+  return node;
+}
+
+// The streamed save into `sink`. Raises MarkerNotUsable before anything of
+// the producer has run when the output cannot be split at the marker.
+// `producer_failed` tells the caller that an exception came from `produce`.
+void StreamDocument(DocumentState& state, xmlNode* section,
+                    const std::string& encoding, const std::string& target,
+                    const ByteSink& sink, const SectionProducer& produce,
+                    bool& producer_failed) {
+  xmlDoc* doc = state.doc.get();
+  const std::string token = "tq-section-" + RandomToken();
+  MarkerSplitter splitter("<!--" + token + "-->", sink);
+  {
+    xmlNode* marker = xmlNewDocComment(doc, X(token.c_str()));
+    if (marker == nullptr || xmlAddChild(section, marker) == nullptr) {
+      if (marker != nullptr) xmlFreeNode(marker);
+      throw XmlError("No hay memoria para escribir el documento XML «" +
+                     target + "»");
+    }
+    struct Removal {
+      xmlNode* marker;
+      ~Removal() {
+        xmlUnlinkNode(marker);
+        xmlFreeNode(marker);
+      }
+    } removal{marker};
+    bool refused = false;
+    const ByteSink split = [&](std::string_view bytes) {
+      if (splitter.Take(bytes)) return true;
+      refused = true;
+      return false;
+    };
+    DumpTo(doc, encoding, target, split);
+    if (refused) return;  // the sink's owner reports the failure
+  }
+  if (!splitter.Usable()) throw MarkerNotUsable{};
+  StreamedSectionWriter writer(state, encoding, target, sink);
+  try {
+    produce(writer);
+  } catch (const OutputStopped&) {
+    return;
+  } catch (...) {
+    producer_failed = true;
+    throw;
+  }
+  writer.Finish(splitter.After());
+}
+
+}  // namespace
+
+void Document::SaveWithStreamedSection(const std::filesystem::path& path,
+                                       Node placeholder,
+                                       const SectionProducer& produce) {
+  if (!impl_) throw XmlError("No se puede guardar: no hay documento XML");
+  xmlNode* section = RequirePlaceholder(*impl_, placeholder.node_);
+  if (const auto encoding = StreamingEncoding(impl_->doc.get())) {
+    const std::string target = path.string();
+    bool producer_failed = false;
+    try {
+      WriteFileAtomically(path, [&](const ByteSink& sink) {
+        StreamDocument(*impl_, section, *encoding, target, sink, produce,
+                       producer_failed);
+      });
+      return;
+    } catch (const MarkerNotUsable&) {
+      // Saved from the tree below; the temporary file is gone.
+    } catch (const XmlError&) {
+      throw;
+    } catch (const Error& error) {
+      if (producer_failed) throw;
+      // The message already names the target and the cause.
+      throw XmlError(error.what());
+    }
+  }
+  TreeSectionWriter writer(placeholder);
+  produce(writer);
+  Save(path);
+}
+
+std::string Document::SerializeWithStreamedSection(
+    Node placeholder, const SectionProducer& produce) {
+  if (!impl_) throw XmlError("No se puede escribir: no hay documento XML");
+  xmlNode* section = RequirePlaceholder(*impl_, placeholder.node_);
+  if (const auto encoding = StreamingEncoding(impl_->doc.get())) {
+    std::string bytes;
+    bool producer_failed = false;
+    try {
+      StreamDocument(*impl_, section, *encoding, impl_->name,
+                     [&bytes](std::string_view piece) {
+                       bytes.append(piece);
+                       return true;
+                     },
+                     produce, producer_failed);
+      return bytes;
+    } catch (const MarkerNotUsable&) {
+      // Serialised from the tree below.
+    }
+  }
+  TreeSectionWriter writer(placeholder);
+  produce(writer);
+  return Serialize();
 }
 
 }  // namespace tq::xml

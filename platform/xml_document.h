@@ -17,6 +17,13 @@
 // references, untouched nodes (whitespace included) as loaded. The save is
 // atomic: a temporary file in the target's folder renamed over the target;
 // on failure the old file is left as it was.
+//
+// For a document that is rewritten around one large new section, a load can
+// leave out the section it replaces (LoadWithoutFirstChild) and a save can
+// take the new section's content one finished subtree at a time while it
+// writes (SaveWithStreamedSection): neither the old nor the new section is
+// ever whole in memory, and the bytes saved are those Save would write for
+// the same tree.
 #pragma once
 
 #include <cstddef>
@@ -73,9 +80,31 @@ class Node {
 
  private:
   friend class Document;
+  friend class SectionWriter;
   explicit Node(void* node) : node_(node) {}
   void* node_ = nullptr;  // xmlNode*, owned by the Document
 };
+
+// Hands the content of a streamed section to the save, one subtree at a
+// time (see Document::SaveWithStreamedSection).
+class SectionWriter {
+ public:
+  // Writes `subtree`, an element of the same document made by CreateElement
+  // and never put into the tree, as the section's next child, and frees it
+  // with everything inside it: the handle and every handle into the subtree
+  // must not be used afterwards. XmlError when `subtree` is not such an
+  // element, or when it cannot be written.
+  virtual void Write(Node subtree) = 0;
+
+ protected:
+  ~SectionWriter() = default;
+  static void* Handle(Node node) { return node.node_; }
+};
+
+// Builds a streamed section: called once, during the save, with the writer
+// that takes its children in order. An exception it raises ends the save
+// with nothing written and propagates as raised.
+using SectionProducer = std::function<void(SectionWriter&)>;
 
 class Document {
  public:
@@ -92,8 +121,24 @@ class Document {
   // elements, blank or not, is kept exactly.
   static Document LoadForReading(const std::filesystem::path& path,
                                  std::string_view keep_in);
+  // As Load, without the subtree of the root's first child element that has
+  // the local name `name` and no namespace (the element that
+  // Root().SelectSingleNode(name) would select): it is parsed and checked
+  // like the rest, but never built, so a document whose bulk is that child
+  // is loaded for a fraction of its tree. Everything else, whitespace
+  // included, is kept as Load keeps it (text on both sides of the left-out
+  // child may read as one text node). `found` tells whether such a child
+  // was there.
+  static Document LoadWithoutFirstChild(const std::filesystem::path& path,
+                                        std::string_view name, bool& found);
   // Parses a document held in memory; `name` stands for the file in messages.
   static Document Parse(std::string_view bytes, std::string_view name);
+  // As Parse, leaving out the child `child_name` as LoadWithoutFirstChild
+  // does.
+  static Document ParseWithoutFirstChild(std::string_view bytes,
+                                         std::string_view name,
+                                         std::string_view child_name,
+                                         bool& found);
 
   Document(Document&&) noexcept;
   Document& operator=(Document&&) noexcept;
@@ -110,20 +155,45 @@ class Document {
   std::string Serialize() const;
   // Atomic save; raises XmlError naming the path on failure.
   void Save(const std::filesystem::path& path) const;
+  // Atomic save of the document whose element `placeholder` (in the tree,
+  // without children) receives, while the file is written, the subtrees
+  // that `produce` hands to its writer: the file holds exactly what Save
+  // would write had they all been appended to `placeholder` first (an
+  // element left empty still reads <name/>). Each subtree is written and
+  // freed as it comes, so the section never stands whole in memory. In an
+  // encoding that is not ASCII-compatible (UTF-16, or one saved as UTF-8
+  // instead) the subtrees are appended first and the document saved as
+  // Save does. Afterwards `placeholder` is empty again, unless that
+  // fallback kept the subtrees in it. An exception from `produce`
+  // propagates as raised and nothing is saved; other failures raise
+  // XmlError naming the path.
+  void SaveWithStreamedSection(const std::filesystem::path& path,
+                               Node placeholder,
+                               const SectionProducer& produce);
+  // The bytes SaveWithStreamedSection writes, in memory.
+  std::string SerializeWithStreamedSection(Node placeholder,
+                                           const SectionProducer& produce);
 
  private:
   struct Impl;
   explicit Document(std::unique_ptr<Impl> impl);
+  // What a load leaves out: blank text outside `keep_in` elements
+  // (LoadForReading), the root's first `skip_child` (LoadWithoutFirstChild,
+  // which learns through `skipped` whether there was one).
+  struct LoadMode {
+    std::optional<std::string_view> keep_in;
+    std::optional<std::string_view> skip_child;
+    bool* skipped = nullptr;
+  };
   // Parses what `read` yields from `source` (a libxml2 input callback:
   // bytes copied, 0 at the end, -1 on failure); `bytes_read` gives the
-  // whole input again, only for the report of a failed parse. `keep_in`:
-  // as for LoadForReading, or nullopt to keep every text.
+  // whole input again, only for the report of a failed parse.
   static Document ParseFrom(int (*read)(void*, char*, int), void* source,
                             std::string_view name,
                             const std::function<std::string()>& bytes_read,
-                            std::optional<std::string_view> keep_in);
+                            const LoadMode& mode);
   static Document LoadFile(const std::filesystem::path& path,
-                           std::optional<std::string_view> keep_in);
+                           const LoadMode& mode);
   std::unique_ptr<Impl> impl_;
 };
 

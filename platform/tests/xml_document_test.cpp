@@ -491,6 +491,194 @@ TEST_F(XmlDocumentTest, RefusesChangesThatWouldBreakTheDocument) {
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<S><a/><b/></S>\n");
 }
 
+// --- Rewriting one section: loaded without it, streamed while saved --------
+
+// The children of a rewritten section, as the import makes them: a status
+// block, then `lists` lists, each with values and a nested list. Texts and
+// keys hold what escaping, character references and attribute quoting act
+// on; one value is empty.
+void MakeSection(Document& doc, int lists,
+                 const std::function<void(Node)>& emit) {
+  Node status = doc.CreateElement("ERROR");
+  Node code = status.AppendChild(doc.CreateElement("salida"));
+  code.SetAttribute("dato", "CN_ERROR");
+  code.SetText("0");
+  emit(status);
+  for (int i = 1; i <= lists; ++i) {
+    Node list = doc.CreateElement("listasal");
+    list.SetAttribute("seq", "EMPLEADO_" + std::to_string(i));
+    const char* texts[] = {"a&b<c>d \"e\" 'f'", "\xC3\xA9\xE2\x82\xAC \xF0\x9F\x98\x80",
+                           "", " tab\tline\ncr\r ", "]]> <!-- -->"};
+    for (const char* text : texts) {
+      Node value = list.AppendChild(doc.CreateElement("salida"));
+      value.SetAttribute("dato", text);
+      value.SetText(text);
+    }
+    Node activity = list.AppendChild(doc.CreateElement("listasal"));
+    activity.SetAttribute("seq", "ACTIVIDAD_1");
+    activity.AppendChild(doc.CreateElement("salida")).SetAttribute("dato", "X");
+    emit(list);
+  }
+}
+
+TEST_F(XmlDocumentTest, StreamedSectionSavesTheBytesOfTheTree) {
+  const std::string old_section =
+      "<SALIDAS>\n    <listasal seq=\"MATERIAS\"><salida dato=\"k\">v"
+      "</salida><SALIDAS>dentro</SALIDAS><!-- c --><?pi x?>"
+      "<![CDATA[<x>]]>&amp;&#233;</listasal>\n  </SALIDAS>";
+  const std::string body =
+      "<SERVICIO a=\"1\">\n  " + old_section +
+      "\n  texto <otro b=\"&#8364;\"/>\n  <SALIDAS>dos</SALIDAS>\n"
+      "</SERVICIO>\n<!-- fin -->\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool streamed = true;  // else the section is built as a tree first
+  };
+  const Case cases[] = {
+      {"UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body},
+      {"ISO-8859-1",
+       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO>\xE9" +
+           old_section + "\xE9</SERVICIO>"},
+      {"windows-1252",
+       "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<SERVICIO>\x80" +
+           old_section + "<o x=\"\x93\"/></SERVICIO>"},
+      {"no declaration", body},
+      {"not SERVICIO", "<RAIZ><SALIDAS/><SALIDAS>2</SALIDAS></RAIZ>"},
+      {"SALIDAS only", "<SERVICIO>" + old_section + "</SERVICIO>"},
+      {"other SALIDAS first",
+       "<SERVICIO xmlns:x=\"urn:x\"><x:SALIDAS/><y:SALIDAS/>"
+       "<SALIDAS xmlns=\"urn:d\"/><a><SALIDAS/></a>" + old_section +
+           "</SERVICIO>"},
+      {"UTF-16", Utf16LeWithBom(
+                     "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + body),
+       false},
+      {"UTF-7 saved as UTF-8",
+       "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n" + body, false},
+  };
+  const fs::path in = dir_ / "in.xml";
+  const fs::path tree_file = dir_ / "tree.xml";
+  const fs::path streamed_file = dir_ / "streamed.xml";
+  for (const Case& c : cases) {
+    for (const int lists : {0, 1, 3, -1}) {  // -1: an empty section
+      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(lists));
+      WriteFile(in, c.bytes);
+
+      Document tree = Document::Load(in);
+      Node root = tree.Root();
+      root.DeleteChild(root.SelectSingleNode("SALIDAS"));
+      Node section = root.AppendChild(tree.CreateElement("SALIDAS"));
+      if (lists >= 0) {
+        MakeSection(tree, lists, [&](Node n) { section.AppendChild(n); });
+      }
+      tree.Save(tree_file);
+      const std::string expected = ReadFile(tree_file);
+
+      bool found = false;
+      Document streamed = Document::LoadWithoutFirstChild(in, "SALIDAS", found);
+      EXPECT_TRUE(found);
+      Node placeholder =
+          streamed.Root().AppendChild(streamed.CreateElement("SALIDAS"));
+      const SectionProducer produce = [&](SectionWriter& writer) {
+        if (lists >= 0) {
+          MakeSection(streamed, lists, [&](Node n) { writer.Write(n); });
+        }
+      };
+      streamed.SaveWithStreamedSection(streamed_file, placeholder, produce);
+      EXPECT_EQ(ReadFile(streamed_file), expected);
+      // Streamed subtrees are freed as written; a built section stays.
+      EXPECT_EQ(placeholder.SelectSingleNode("ERROR").IsNull(),
+                c.streamed || lists < 0);
+
+      bool parsed_found = false;
+      Document in_memory = Document::ParseWithoutFirstChild(
+          c.bytes, kName, "SALIDAS", parsed_found);
+      EXPECT_TRUE(parsed_found);
+      Node other =
+          in_memory.Root().AppendChild(in_memory.CreateElement("SALIDAS"));
+      EXPECT_EQ(in_memory.SerializeWithStreamedSection(other, [&](SectionWriter& w) {
+        if (lists >= 0) MakeSection(in_memory, lists, [&](Node n) { w.Write(n); });
+      }), expected);
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_),
+                          fs::directory_iterator()),
+            3);  // no temporary file left behind
+}
+
+TEST_F(XmlDocumentTest, LoadWithoutFirstChildTellsWhetherItWasThere) {
+  struct Case {
+    const char* bytes;
+    bool found;
+    const char* rest;  // the document without it
+  };
+  const Case cases[] = {
+      {"<S><SALIDAS><a/></SALIDAS><SALIDAS>2</SALIDAS></S>", true,
+       "<S><SALIDAS>2</SALIDAS></S>"},
+      {"<SALIDAS><SALIDAS/><SALIDAS/></SALIDAS>", true,
+       "<SALIDAS><SALIDAS/></SALIDAS>"},  // the root itself is no child
+      {"<S><a><SALIDAS/></a><salidas/></S>", false,
+       "<S><a><SALIDAS/></a><salidas/></S>"},
+      {"<S xmlns=\"urn:d\"><SALIDAS/></S>", false,
+       "<S xmlns=\"urn:d\"><SALIDAS/></S>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    bool found = !c.found;
+    const Document doc =
+        Document::ParseWithoutFirstChild(c.bytes, kName, "SALIDAS", found);
+    EXPECT_EQ(found, c.found);
+    EXPECT_EQ(doc.Serialize(),
+              std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") +
+                  c.rest + "\n");
+  }
+  // The left-out child is still read and checked.
+  bool found = false;
+  EXPECT_NE(XmlErrorOf([&] {
+              Document::ParseWithoutFirstChild(
+                  "<S><SALIDAS><a></b></SALIDAS></S>", kName, "SALIDAS", found);
+            }).find("no es un documento XML válido"),
+            std::string::npos);
+  EXPECT_NE(XmlErrorOf([&] {
+              Document::ParseWithoutFirstChild(
+                  "<!DOCTYPE S [<!ENTITY e \"v\">]><S><SALIDAS>&e;</SALIDAS>"
+                  "</S>",
+                  kName, "SALIDAS", found);
+            }).find("declara entidades"),
+            std::string::npos);
+}
+
+TEST_F(XmlDocumentTest, FailingSectionProducerSavesNothing) {
+  for (const char* declaration :
+       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?>"}) {
+    SCOPED_TRACE(declaration);
+    Document doc = Document::Parse(
+        std::string(declaration) + "<S><SALIDAS/></S>", kName);
+    Node placeholder = doc.Root().AppendChild(doc.CreateElement("SALIDAS"));
+    const fs::path target = dir_ / "r.xml";
+    try {
+      doc.SaveWithStreamedSection(target, placeholder, [&](SectionWriter& w) {
+        MakeSection(doc, 2, [&](Node n) { w.Write(n); });
+        throw TableError("campo que falta");
+      });
+      ADD_FAILURE() << "no error";
+    } catch (const TableError& error) {
+      EXPECT_STREQ(error.what(), "campo que falta");  // as raised
+    }
+    EXPECT_TRUE(fs::is_empty(dir_));
+
+    // A node that is already in the tree cannot be written.
+    EXPECT_NE(XmlErrorOf([&] {
+                doc.SaveWithStreamedSection(
+                    target, doc.CreateElement("SALIDAS"),
+                    [](SectionWriter&) {});
+              }).find("no es un elemento vacío"),
+              std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir_));
+  }
+}
+
 // --- Save failures ---------------------------------------------------------
 
 TEST_F(XmlDocumentTest, FailedSaveNamesThePathAndLeavesNoTrace) {
