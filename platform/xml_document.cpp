@@ -828,7 +828,7 @@ struct MemorySource {
     auto* source = static_cast<MemorySource*>(self);
     const std::size_t n =
         std::min(source->rest.size(), static_cast<std::size_t>(length));
-    std::memcpy(buffer, source->rest.data(), n);
+    if (n > 0) std::memcpy(buffer, source->rest.data(), n);  // data() may be null when empty
     source->rest.remove_prefix(n);
     return static_cast<int>(n);
   }
