@@ -125,36 +125,35 @@ void AddValue(xml::Document& document, xml::Node parent, std::string_view key,
   parent.AppendChild(value);
 }
 
-xml::Node AddList(xml::Document& document, xml::Node parent,
-                  const std::string& seq) {
+// A teacher list outside the tree, handed to the save once it is complete.
+xml::Node NewList(xml::Document& document, const std::string& seq) {
   xml::Node list = document.CreateElement(exchange::kListasal);
   list.SetAttribute(exchange::kSeq, seq);
-  parent.AppendChild(list);
   return list;
 }
 
-// Steps 6 to 9: the root's first SALIDAS replaced by a new, last one that
-// starts with the status block. Returns the new SALIDAS.
-xml::Node ReplaceSalidas(xml::Document& document, const std::string& file) {
+// Steps 6 to 8: the root's first SALIDAS, left out when the document was
+// loaded, replaced by a new, last one. Returns the new SALIDAS, empty: its
+// content is written while the result is saved.
+xml::Node ReplaceSalidas(xml::Document& document, const std::string& file,
+                         bool had_salidas) {
   xml::Node root = document.Root();
   if (!root) {
     throw XmlError("El documento «" + file + "» no tiene elemento raíz");
   }
-  xml::Node old_salidas = root.SelectSingleNode(exchange::kSalidas);
-  if (!old_salidas) {
+  if (!had_salidas) {
     throw XmlError("El documento «" + file + "» no tiene sección " +
                    std::string(exchange::kSalidas));
   }
-  // The old section is freed now: its memory serves the new one.
-  root.DeleteChild(old_salidas);
-  xml::Node salidas = document.CreateElement(exchange::kSalidas);
-  root.AppendChild(salidas);
+  return root.AppendChild(document.CreateElement(exchange::kSalidas));
+}
 
+// Step 9: the status block.
+xml::Node StatusBlock(xml::Document& document) {
   xml::Node status = document.CreateElement(exchange::kError);
-  salidas.AppendChild(status);
   AddValue(document, status, exchange::kCnErrorKey, exchange::kCnErrorText);
   AddValue(document, status, exchange::kTeErrorKey, exchange::kTeErrorText);
-  return salidas;
+  return status;
 }
 
 // Counts, for the summary, a look-up that found nothing.
@@ -232,11 +231,16 @@ RunOutcome BImportarClick(ProcessState& state, RunPort& port,
   ReportBuilder summary(report);
   const std::filesystem::path input = PathFromUtf8(state.ArchivoXML);
 
-  // The previous document is released before the new one is loaded.
+  // The previous document is released before the new one is loaded. The
+  // old SALIDAS, most of a document, is never built: it is replaced anyway.
   state.DocXML.reset();
-  state.DocXML = std::make_unique<xml::Document>(xml::Document::Load(input));
+  bool had_salidas = false;
+  state.DocXML = std::make_unique<xml::Document>(
+      xml::Document::LoadWithoutFirstChild(input, exchange::kSalidas,
+                                           had_salidas));
   xml::Document& document = *state.DocXML;
-  const xml::Node salidas = ReplaceSalidas(document, state.ArchivoXML);
+  const xml::Node salidas =
+      ReplaceSalidas(document, state.ArchivoXML, had_salidas);
 
   // Named as such, rather than as the first table that cannot be found.
   std::error_code no_folder;
@@ -250,54 +254,67 @@ RunOutcome BImportarClick(ProcessState& state, RunPort& port,
   ImportTables tables(working_dir);
   try {
     for (dbf::Table* table : tables.Opened()) table->SetActive(true);
-    LookupTables lookups{tables.nom_asg, tables.tramos, tables.aulas,
-                         tables.grupos, tables.asig};
-    dbf::Table& soluc = tables.soluc;
-    dbf::Table& profesor = tables.profesor;
-
-    int32_t n = 1;
-    for (profesor.First(); !profesor.Eof(); profesor.Next()) {
-      const std::string x_empleado =
-          profesor.FieldByName(field::kXEmpleado).AsString();
-      const std::string f_tomapos =
-          profesor.FieldByName(field::kFTomapos).AsString();
-      const xml::Node teacher_list = AddList(
-          document, salidas,
-          std::string(exchange::kTeacherListPrefix) + std::to_string(n));
-      ++n;
-      summary.Teacher();
-      AddValue(document, teacher_list, exchange::kXEmpleadoKey,
-               AnsiToUtf8(x_empleado));
-      AddValue(document, teacher_list, exchange::kFTomaposKey,
-               AnsiToUtf8(f_tomapos));
-      const std::string abrev = profesor.FieldByName(field::kAbrev).AsString();
-
-      soluc.First();
-      int32_t m = 1;
-      soluc.SetFiltered(false);
-      soluc.SetFilter(TeacherFilter(abrev));
-      soluc.SetFiltered(true);
-      for (; !soluc.Eof(); soluc.Next()) {
-        if (soluc.FieldByName(field::kDia).AsInteger() == 0) {
-          summary.DayZero();
-          continue;
-        }
-        summary.Lesson(AddActivityEntry(document, teacher_list, m, soluc, lookups),
-                       soluc);
-      }
-    }
-
-    // Every component is closed before the result is saved, ASIGT's included:
-    // the tables are only read, so nothing held is lost when a run fails and
-    // the destructors close them instead.
-    for (dbf::Table* table : tables.Opened()) table->SetActive(false);
-    tables.asig.SetActive(false);
   } catch (const Error&) {
     RethrowNamingTable(tables);
   }
 
+  // The new SALIDAS is written while the result is saved, one teacher list
+  // at a time, each freed once written: the section is never whole in
+  // memory. An error in the loop leaves the save with nothing saved.
   const std::filesystem::path result_file = ResultFileOf(input);
-  document.Save(result_file);
+  const auto write_salidas = [&](xml::SectionWriter& writer) {
+    writer.Write(StatusBlock(document));
+    try {
+      LookupTables lookups{tables.nom_asg, tables.tramos, tables.aulas,
+                           tables.grupos, tables.asig};
+      dbf::Table& soluc = tables.soluc;
+      dbf::Table& profesor = tables.profesor;
+
+      int32_t n = 1;
+      for (profesor.First(); !profesor.Eof(); profesor.Next()) {
+        const std::string x_empleado =
+            profesor.FieldByName(field::kXEmpleado).AsString();
+        const std::string f_tomapos =
+            profesor.FieldByName(field::kFTomapos).AsString();
+        const xml::Node teacher_list = NewList(
+            document,
+            std::string(exchange::kTeacherListPrefix) + std::to_string(n));
+        ++n;
+        summary.Teacher();
+        AddValue(document, teacher_list, exchange::kXEmpleadoKey,
+                 AnsiToUtf8(x_empleado));
+        AddValue(document, teacher_list, exchange::kFTomaposKey,
+                 AnsiToUtf8(f_tomapos));
+        const std::string abrev =
+            profesor.FieldByName(field::kAbrev).AsString();
+
+        soluc.First();
+        int32_t m = 1;
+        soluc.SetFiltered(false);
+        soluc.SetFilter(TeacherFilter(abrev));
+        soluc.SetFiltered(true);
+        for (; !soluc.Eof(); soluc.Next()) {
+          if (soluc.FieldByName(field::kDia).AsInteger() == 0) {
+            summary.DayZero();
+            continue;
+          }
+          summary.Lesson(
+              AddActivityEntry(document, teacher_list, m, soluc, lookups),
+              soluc);
+        }
+        writer.Write(teacher_list);
+      }
+
+      // Every component is closed before the result takes its name, ASIGT's
+      // included: the tables are only read, so nothing held is lost when a
+      // run fails and the destructors close them instead.
+      for (dbf::Table* table : tables.Opened()) table->SetActive(false);
+      tables.asig.SetActive(false);
+    } catch (const Error&) {
+      RethrowNamingTable(tables);
+    }
+  };
+  document.SaveWithStreamedSection(result_file, salidas, write_salidas);
   summary.Saved(result_file);
 
   busy.reset();

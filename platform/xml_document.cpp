@@ -864,13 +864,17 @@ Document Document::Load(const std::filesystem::path& path) {
 
 Document Document::LoadForReading(const std::filesystem::path& path,
                                   std::string_view keep_in) {
-  return LoadFile(path, LoadMode{.keep_in = keep_in, .skip_child = std::nullopt, .skipped = nullptr});
+  return LoadFile(path, LoadMode{.keep_in = keep_in,
+                                 .skip_child = std::nullopt,
+                                 .skipped = nullptr});
 }
 
 Document Document::LoadWithoutFirstChild(const std::filesystem::path& path,
                                          std::string_view name, bool& found) {
   found = false;
-  return LoadFile(path, LoadMode{.keep_in = std::nullopt, .skip_child = name, .skipped = &found});
+  return LoadFile(path, LoadMode{.keep_in = std::nullopt,
+                                 .skip_child = name,
+                                 .skipped = &found});
 }
 
 Document Document::LoadFile(const std::filesystem::path& path,
@@ -1111,31 +1115,36 @@ bool IsAsciiCompatibleEncoding(std::string_view encoding) {
          IsPrefixAndDigits(upper, "WINDOWS-");
 }
 
+// The write callbacks of an output buffer that hands its bytes to a sink.
+// Once the sink refuses a piece, nothing more is handed on.
+struct SinkOutput {
+  const ByteSink* sink;
+  bool failed = false;
+  static int Write(void* self, const char* bytes, int length) {
+    auto* output = static_cast<SinkOutput*>(self);
+    if (output->failed ||
+        !(*output->sink)(std::string_view(bytes, static_cast<std::size_t>(length)))) {
+      output->failed = true;
+      return -1;
+    }
+    return length;
+  }
+  static int Close(void*) { return 0; }
+};
+
 // Hands the document in `encoding` (also put into the declaration) to
 // `sink` piece by piece. A piece the sink refuses stops the output; the
 // sink's owner reports that failure.
 void DumpTo(xmlDoc* doc, const std::string& encoding, const std::string& target,
             const ByteSink& sink) {
-  struct Output {
-    const ByteSink* sink;
-    bool failed = false;
-    static int Write(void* self, const char* bytes, int length) {
-      auto* output = static_cast<Output*>(self);
-      if (output->failed ||
-          !(*output->sink)(std::string_view(bytes, static_cast<std::size_t>(length)))) {
-        output->failed = true;
-        return -1;
-      }
-      return length;
-    }
-    static int Close(void*) { return 0; }
-  } output{&sink};
+  SinkOutput output{&sink};
   ErrorCapture capture;
   xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding.c_str());
   xmlOutputBuffer* buffer =
       handler == nullptr ? nullptr
-                         : xmlOutputBufferCreateIO(&Output::Write, &Output::Close,
-                                                   &output, handler);
+                         : xmlOutputBufferCreateIO(&SinkOutput::Write,
+                                                   &SinkOutput::Close, &output,
+                                                   handler);
   if (buffer == nullptr) {
     throw XmlError("No se puede escribir el documento XML «" + target +
                    "» en la codificación «" + encoding + "»: " +
@@ -1343,8 +1352,9 @@ class StreamedSectionWriter final : public SectionWriter {
         xmlFindCharEncodingHandler(encoding.c_str());
     buffer_ = handler == nullptr
                   ? nullptr
-                  : xmlOutputBufferCreateIO(&Output::Write, &Output::Close,
-                                            &output_, handler);
+                  : xmlOutputBufferCreateIO(&SinkOutput::Write,
+                                            &SinkOutput::Close, &output_,
+                                            handler);
     if (buffer_ == nullptr) {
       throw XmlError("No se puede escribir el documento XML «" + target +
                      "» en la codificación «" + encoding + "»: " +
@@ -1406,25 +1416,10 @@ class StreamedSectionWriter final : public SectionWriter {
   }
 
  private:
-  struct Output {
-    const ByteSink* sink;
-    bool failed = false;
-    static int Write(void* self, const char* bytes, int length) {
-      auto* output = static_cast<Output*>(self);
-      if (output->failed ||
-          !(*output->sink)(std::string_view(bytes, static_cast<std::size_t>(length)))) {
-        output->failed = true;
-        return -1;
-      }
-      return length;
-    }
-    static int Close(void*) { return 0; }
-  };
-
   DocumentState& state_;
   std::string encoding_;
   std::string target_;
-  Output output_;
+  SinkOutput output_;
   xmlOutputBuffer* buffer_ = nullptr;
   bool started_ = false;
 };
