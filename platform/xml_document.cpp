@@ -303,6 +303,11 @@ bool IsXmlText(std::string_view text, long& bad) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = p + text.size();
   while (p < end) {
+    // Printable ASCII, nearly every byte the import writes, needs no more.
+    if (*p >= 0x20 && *p < 0x80) {
+      ++p;
+      continue;
+    }
     unsigned long c = *p;
     int extra = 0;
     if (c < 0x80) {
@@ -382,7 +387,7 @@ std::string AttributeValue(xmlAttr* attr) {
 bool IsPlainName(std::string_view name) {
   if (name.empty()) return false;
   const auto first = static_cast<unsigned char>(name.front());
-  if (!(std::isalpha(first) || first == '_')) return false;
+  if (first >= 0x80 || !(std::isalpha(first) || first == '_')) return false;
   return std::all_of(name.begin(), name.end(), [](char ch) {
     const auto c = static_cast<unsigned char>(ch);
     return c < 0x80 && (std::isalnum(c) || c == '_' || c == '-' || c == '.');
@@ -485,6 +490,7 @@ void CheckText(const xmlNode* node, std::string_view text,
 
 void CheckName(const xmlNode* node, std::string_view name,
                std::string_view what) {
+  if (IsPlainName(name)) return;  // ASCII names of this form are NCNames
   const std::string copy(name);
   if (!name.empty() && copy.size() == std::strlen(copy.c_str()) &&
       xmlValidateNCName(X(copy.c_str()), 0) == 0) {
