@@ -384,13 +384,17 @@ std::string AttributeValue(xmlAttr* attr) {
   return TakeString(xmlNodeGetContent(reinterpret_cast<xmlNode*>(attr)));
 }
 
+// ASCII only, whatever the locale.
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
 bool IsPlainName(std::string_view name) {
   if (name.empty()) return false;
-  const auto first = static_cast<unsigned char>(name.front());
-  if (first >= 0x80 || !(std::isalpha(first) || first == '_')) return false;
-  return std::all_of(name.begin(), name.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return c < 0x80 && (std::isalnum(c) || c == '_' || c == '-' || c == '.');
+  const char first = name.front();
+  if (!(IsAsciiLetter(first) || first == '_')) return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return IsAsciiLetter(c) || IsAsciiDigit(c) || c == '_' || c == '-' ||
+           c == '.';
   });
 }
 
