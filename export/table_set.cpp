@@ -31,6 +31,22 @@ std::string IndexFileName(std::string_view table_name) {
   return std::string(table_name) + std::string(kIndexFileExtension);
 }
 
+// Every entry of `folder` named `index_name` ignoring letter case: a folder
+// written by a case-sensitive system may hold more than one spelling, and
+// none of them may outlive the table it indexed.
+std::vector<fs::path> IndexFilesOf(const fs::path& folder,
+                                   const std::string& index_name) {
+  std::vector<fs::path> found;
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    if (AnsiUpperCase(it->path().filename().string()) == index_name) {
+      found.push_back(it->path());
+    }
+  }
+  return found;
+}
+
 // Locks the existing old table `target`; an empty LockedFile when there is
 // none.
 LockedFile LockOldTable(const fs::path& target) {
@@ -112,10 +128,8 @@ void StagedTableSet::Commit() {
         {JournalStep::Kind::kRename, staged_[i].temporary, targets[i]});
   }
   for (const Staged& staged : staged_) {
-    const fs::path index =
-        FindIgnoringCase(working_dir_, IndexFileName(staged.layout->name));
-    std::error_code error;
-    if (fs::exists(index, error)) {
+    for (const fs::path& index :
+         IndexFilesOf(working_dir_, IndexFileName(staged.layout->name))) {
       steps.push_back({JournalStep::Kind::kDelete, index, {}});
     }
   }

@@ -224,6 +224,9 @@ TEST_F(ExportRunTest, CompletedRunReplacesTablesFoundIgnoringCaseAndRemovesIndex
   PrepareOldTables();
   fs::rename(work_ / "AULAT.DBF", work_ / "aulat.dbf");
   testing::WriteBytes(work_ / "proft.mdx", "old index");
+  // A case-sensitive folder may hold several spellings of one index.
+  testing::WriteBytes(work_ / "asignomt.mdx", "old index");
+  testing::WriteBytes(work_ / "Asigt.Mdx", "old index");
   Export(Document());
   std::vector<std::string> names;
   for (const auto& [name, bytes] : testing::Snapshot(work_.path())) names.push_back(name);
